@@ -1,0 +1,89 @@
+#include "BattleFile.h"
+
+#include "platform/Errors.h"
+#include "platform/Files.h"
+
+#include <cctype>
+#include <limits>
+
+namespace app {
+
+namespace {
+
+const char* kAllies = "Allies";
+const char* kAxis = "Axis";
+
+template <class Source>
+void ParseDetails(Source& in, const BattleDetailsSink& sink)
+{
+    bool ended = false;
+    for (int i = 1; i <= 3; ++i)
+        ReadBattleLine(in, ended);
+    std::string line4 = ReadBattleLine(in, ended);
+    sink.Side(line4 == "1 0" || line4 == "0 0" ? kAllies : kAxis);
+    ReadBattleLine(in, ended);
+    ReadBattleLine(in, ended);
+    std::string line7 = ReadBattleLine(in, ended);
+    auto first = line7.find(' ');
+    if (first == std::string::npos) {
+        // No first and last field to tell apart: nothing to show for turn and length.
+        sink.CurrentTurn("");
+        sink.Length("");
+    } else {
+        int32_t f = StrToInt(line7.substr(0, first));
+        sink.CurrentTurn(std::to_string(f / 6 + 1));
+        int32_t l = StrToInt(line7.substr(line7.rfind(' ') + 1));
+        sink.Length(std::to_string(l / 6));
+    }
+    std::string line8 = ReadBattleLine(in, ended);
+    auto last = line8.rfind(' ');
+    sink.Visibility(last == std::string::npos ? line8 : line8.substr(last + 1));
+}
+
+}  // namespace
+
+int32_t StrToInt(const std::string& text)
+{
+    size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    if (i >= text.size())
+        throw platform::ConvertError(text);
+    int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(text[i])))
+            throw platform::ConvertError(text);
+        value = value * 10 + (text[i] - '0');
+        if (value > int64_t(std::numeric_limits<int32_t>::max()) + 1)
+            throw platform::ConvertError(text);
+    }
+    if (negative)
+        value = -value;
+    if (value > std::numeric_limits<int32_t>::max() || value < std::numeric_limits<int32_t>::min())
+        throw platform::ConvertError(text);
+    return static_cast<int32_t>(value);
+}
+
+std::string ReadBattleTitle(const std::string& path)
+{
+    platform::TextFileReader in(path);
+    bool ended = false;
+    for (int i = 1; i <= 5; ++i)
+        ReadBattleLine(in, ended);
+    return ReadBattleLine(in, ended);
+}
+
+void ReadBattleDetails(const std::string& path, const BattleDetailsSink& sink)
+{
+    platform::TextFileReader in(path);
+    ParseDetails(in, sink);
+}
+
+void ParseBattleDetails(std::string_view text, const BattleDetailsSink& sink)
+{
+    MemorySource in(text);
+    ParseDetails(in, sink);
+}
+
+}  // namespace app

@@ -1,0 +1,81 @@
+#include "Catalogue.h"
+
+#include "BattleFile.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace app {
+
+void CollectBattles(const std::string& gameDir, std::vector<std::string>& fileNames,
+                    std::vector<std::string>& titles)
+{
+    for (const auto& rec : platform::FindFiles(gameDir + "\\*.bte")) {
+        fileNames.push_back(rec.Name);
+        titles.push_back(ReadBattleTitle(gameDir + "\\" + rec.Name));
+    }
+}
+
+std::vector<std::string> ListArchives(std::string directory)
+{
+    if (directory.empty() || directory.back() != '\\')
+        directory += '\\';
+    std::vector<AList> found;
+    for (const char* mask : {"*.zip", "*.ace", "*.rar"}) {
+        for (auto& rec : platform::FindFiles(directory + mask)) {
+            if (rec.Attr == platform::faDirectory)
+                continue;
+            found.push_back({std::move(rec.Name), rec.Time});
+        }
+    }
+    // Newest first; equal times by name so the order does not depend on the search.
+    std::stable_sort(found.begin(), found.end(), [](const AList& a, const AList& b) {
+        if (a.Time != b.Time)
+            return a.Time > b.Time;
+        return a.Name < b.Name;
+    });
+    std::vector<std::string> names;
+    names.reserve(found.size());
+    for (auto& a : found)
+        names.push_back(std::move(a.Name));
+    return names;
+}
+
+std::string FormatKilobytes(int64_t size, char decimalSeparator)
+{
+    long double kb = static_cast<long double>(size) / 1024.0L * 100.0L;
+    auto k = static_cast<int64_t>(std::trunc(kb));
+    std::string text = k < 0 ? "-" : "";
+    uint64_t a = k < 0 ? static_cast<uint64_t>(-(k + 1)) + 1 : static_cast<uint64_t>(k);
+    text += std::to_string(a / 100);
+    unsigned frac = static_cast<unsigned>(a % 100);
+    if (frac != 0) {
+        text += decimalSeparator;
+        text += static_cast<char>('0' + frac / 10);
+        if (frac % 10 != 0)
+            text += static_cast<char>('0' + frac % 10);
+    }
+    return text + " kB";
+}
+
+DosDateTime DecodeDosDateTime(int32_t packed)
+{
+    auto v = static_cast<uint32_t>(packed);
+    DosDateTime d {};
+    d.Year = static_cast<int>((v >> 25) & 0x7F) + 1980;
+    d.Month = static_cast<int>((v >> 21) & 0x0F);
+    d.Day = static_cast<int>((v >> 16) & 0x1F);
+    d.Hour = static_cast<int>((v >> 11) & 0x1F);
+    d.Minute = static_cast<int>((v >> 5) & 0x3F);
+    d.Second = static_cast<int>(v & 0x1F) * 2;
+    static constexpr int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    bool leap = (d.Year % 4 == 0 && d.Year % 100 != 0) || d.Year % 400 == 0;
+    if (packed == -1 || d.Month < 1 || d.Month > 12 || d.Day < 1 || d.Day > kDays[d.Month - 1] ||
+        (d.Month == 2 && d.Day == 29 && !leap) || d.Hour > 23 || d.Minute > 59 || d.Second > 59)
+        throw platform::Exception("Invalid argument to date encode");
+    return d;
+}
+
+}  // namespace app

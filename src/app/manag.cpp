@@ -1,0 +1,398 @@
+#include "app/manag.h"
+
+#include "app/BattleFile.h"
+#include "app/Catalogue.h"
+#include "platform/CodePage.h"
+#include "platform/Desktop.h"
+#include "platform/Files.h"
+#include "platform/ProgramDir.h"
+#include "platform/Registry.h"
+#include "widgets/FlatButtons.h"
+#include "widgets/ListBox.h"
+#include "widgets/TabSet.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QScreen>
+
+using platform::AnsiToQString;
+using platform::DisplayString;
+using platform::Guarded;
+
+namespace {
+
+QFont MakeFont(const char* family, int pixels, bool bold)
+{
+    QFont f(QString::fromLatin1(family));
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+void SetColors(QWidget* w, const QColor& background, const QColor& text)
+{
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Base, background);
+    pal.setColor(QPalette::Window, background);
+    pal.setColor(QPalette::Text, text);
+    pal.setColor(QPalette::WindowText, text);
+    w->setPalette(pal);
+}
+
+const QColor kLime(0, 255, 0);
+const QColor kGrey(90, 90, 90);
+const QColor kWhite(255, 255, 255);
+
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Kestrel Series - Turnmail manager"));
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setFont(MakeFont("MS Sans Serif", 11, false));
+    // A one-pixel border around a 638 x 478 client area.
+    setFixedSize(640, 480);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    CreateControls();
+    FormCreate();
+}
+
+void TMainForm::CreateControls()
+{
+    InstallFlatButtonAccessibility();
+    Client = new QWidget(this);
+    Client->setObjectName(QStringLiteral("ClientArea"));
+    Client->setGeometry(1, 1, 638, 478);
+
+    Image1 = new QLabel(Client);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(0, 0, 640, 480);
+    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image1->setPixmap(QPixmap(QStringLiteral(":/turnex/main.bmp")));
+    Image1->setAccessibleName(QStringLiteral("Image1"));
+
+    auto label = [this](const char* name, int x, int y, const char* text) {
+        auto* l = new QLabel(QString::fromLatin1(text), Client);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setFont(MakeFont("Verdana", 13, true));
+        l->setAttribute(Qt::WA_TranslucentBackground);
+        SetColors(l, Qt::transparent, Qt::black);
+        l->move(x, y);
+        l->adjustSize();
+        return l;
+    };
+    Label1 = label("Label1", 16, 86, "Turnmail games");
+    Label2 = label("Label2", 264, 414, "Filename");
+    Label3 = label("Label3", 264, 366, "Visibility");
+    Label4 = label("Label4", 264, 318, "Length");
+    Label5 = label("Label5", 264, 270, "Current turn");
+    Label6 = label("Label6", 264, 222, "Playing side");
+    Label7 = label("Label7", 264, 86, "User comments");
+
+    auto button = [this](const char* name, int x, int y, const char* caption, const char* hint, QColor color) {
+        auto* b = new TFlatButton(Client, QString::fromLatin1(name));
+        b->setGeometry(x, y, 97, 23);
+        b->SetCaption(QString::fromLatin1(caption));
+        b->SetHint(QString::fromLatin1(hint));
+        b->SetColor(QColor(51, 51, 51));
+        b->SetRaiseColor(QColor(102, 102, 102));
+        b->SetFont(MakeFont("Verdana", 11, true));
+        b->SetFontColor(color);
+        return b;
+    };
+    FlatButton1 = button("FlatButton1", 496, 436, "Exit", "Exit", QColor(255, 0, 0));
+    FlatButton2 = button("FlatButton2", 496, 332, "Options", "Options", QColor(0, 255, 255));
+    FlatButton3 = button("FlatButton3", 496, 260, "Refresh", "Refresh", kWhite);
+    FlatButton4 = button("FlatButton4", 496, 100, "Compress", "ZIP", kLime);
+    FlatButton5 = button("FlatButton5", 496, 132, "Copy", "Copy", kWhite);
+    FlatButton6 = button("FlatButton6", 496, 164, "Move", "Move", kWhite);
+    FlatButton7 = button("FlatButton7", 496, 196, "Delete", "Delete", kWhite);
+    FlatButton8 = button("FlatButton8", 496, 228, "Help", "Help", kWhite);
+    FlatButton9 = button("FlatButton9", 496, 404, "Run Game", "Run selected game", QColor(255, 255, 0));
+    FlatButton10 = button("FlatButton10", 496, 300, "Select Game", "Select KS game", QColor(0, 255, 255));
+    FlatButton11 = button("FlatButton11", 496, 372, "Send mail", "Open new message with attachment", kLime);
+
+    Label8 = new QLabel(Client);
+    Label8->setObjectName(QStringLiteral("Label8"));
+    Label8->setFont(MakeFont("Verdana", 17, true));
+    Label8->setAttribute(Qt::WA_TranslucentBackground);
+    SetColors(Label8, Qt::transparent, Qt::black);
+    Label8->move(245, 14);
+
+    ListBox1 = new TListBox(Client);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setAccessibleName(QStringLiteral("ListBox1"));
+    ListBox1->setGeometry(16, 120, 233, 337);
+    ListBox1->setFont(MakeFont("Verdana", 11, true));
+    ListBox1->setFrameShape(QFrame::NoFrame);
+    SetColors(ListBox1, Qt::black, QColor(255, 255, 0));
+
+    auto edit = [this](const char* name, int y) {
+        auto* e = new QLineEdit(Client);
+        e->setObjectName(QString::fromLatin1(name));
+        e->setAccessibleName(QString::fromLatin1(name));
+        e->setGeometry(264, y, 177, 21);
+        e->setReadOnly(true);
+        e->setFocusPolicy(Qt::NoFocus);
+        e->setFont(MakeFont("Verdana", 11, true));
+        SetColors(e, Qt::black, QColor(255, 255, 0));
+        return e;
+    };
+    Edit1 = edit("Edit1", 436);
+
+    TabSet1 = new TTabSet(Client);
+    TabSet1->setObjectName(QStringLiteral("TabSet1"));
+    TabSet1->setAccessibleName(QStringLiteral("TabSet1"));
+    TabSet1->setFont(MakeFont("Verdana", 11, true));
+    TabSet1->addTab(QStringLiteral("Battles"));
+    TabSet1->addTab(QStringLiteral("Outcoming"));
+    TabSet1->addTab(QStringLiteral("Incoming"));
+    TabSet1->setGeometry(17, 103, 230, 17);
+    TabSet1->setCurrentIndex(0);
+
+    Edit2 = edit("Edit2", 388);
+    Edit3 = edit("Edit3", 340);
+    Edit4 = edit("Edit4", 292);
+    Edit5 = edit("Edit5", 244);
+
+    Memo1 = new QPlainTextEdit(Client);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setAccessibleName(QStringLiteral("Memo1"));
+    Memo1->setGeometry(264, 104, 177, 113);
+    Memo1->setFont(MakeFont("Verdana", 11, false));
+    Memo1->setFrameShape(QFrame::NoFrame);
+    SetColors(Memo1, Qt::black, Qt::white);
+
+    FlatButton1->OnClick = [this](TFlatButton*) { Guarded([this] { Button1Click(); }); };
+    FlatButton3->OnClick = [this](TFlatButton*) { Guarded([this] { FlatButton3Click(); }); };
+    FlatButton8->OnClick = [this](TFlatButton*) { Guarded([this] { FlatButton8Click(); }); };
+    connect(ListBox1, &TListBox::Click, this, [this] { Guarded([this] { ListBox1Click(); }); });
+    ListBox1->OnDrawItem = [this](QPainter* p, int index, const QRect& r, bool selected) {
+        ListBox1DrawItem(p, index, r, selected);
+    };
+    TabSet1->OnChange = [this](int newTab) {
+        bool changed = false;
+        Guarded([&] { changed = TabSet1Change(newTab); });
+        return changed;
+    };
+}
+
+void TMainForm::paintEvent(QPaintEvent*)
+{
+    // The one-pixel black outline of the borderless window.
+    QPainter p(this);
+    p.setPen(Qt::black);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(0, 0, width() - 1, height() - 1);
+}
+
+// ---- start-up ----
+
+void TMainForm::FormCreate()
+{
+    FileNames.clear();
+    // An error skips the remaining steps; the window opens all the same.
+    Guarded([this] {
+        app::LoadConfiguration(Config, platform::RegistryHive::CurrentUser());
+        Config.CurrentGame = app::FindCurrentGame(Config);
+        Config.GameDir = Config.Current().GameDir();
+        Label8->setText(QString::fromLatin1(app::GameNames[Config.CurrentGame]));
+        Label8->adjustSize();
+        FillBattleList();
+    });
+}
+
+void TMainForm::Button1Click()
+{
+    // Nothing is saved on the way out.
+    close();
+    QApplication::quit();
+}
+
+void TMainForm::FlatButton8Click()
+{
+    platform::TheDesktop().ShowHelp(platform::ExecutableDirectory() + "/help/index.html");
+}
+
+// ---- catalogue ----
+
+int TMainForm::CurrentTab() const { return ListBox1->Tag; }
+void TMainForm::SetCurrentTab(int tab) { ListBox1->Tag = tab; }
+
+void TMainForm::FillBattleList()
+{
+    FileNames.clear();
+    ListBox1->ClearItems();
+    std::vector<std::string> titles;
+    auto show = [&] {
+        QStringList items;
+        items.reserve(static_cast<qsizetype>(titles.size()));
+        for (const auto& t : titles)
+            items << AnsiToQString(t);
+        ListBox1->SetItems(items);
+    };
+    try {
+        app::CollectBattles(Config.GameDir, FileNames, titles);
+    } catch (...) {
+        show();  // the entries read before the failing file stay, none selected
+        throw;
+    }
+    show();
+    if (ListBox1->count() > 0)
+        ListBox1->SelectSilently(0);
+}
+
+void TMainForm::FillArchiveList(const std::string& directory)
+{
+    ListBox1->ClearItems();
+    QStringList items;
+    QList<QByteArray> names;
+    for (const auto& name : app::ListArchives(directory)) {
+        items << DisplayString(name);
+        names << QByteArray(name.data(), static_cast<qsizetype>(name.size()));
+    }
+    ListBox1->SetItems(items, names);
+}
+
+void TMainForm::FillListForTab(int tab)
+{
+    switch (tab) {
+    case 0: FillBattleList(); break;
+    case 1: FillArchiveList(Config.Current().OutgoingDir()); break;
+    case 2: FillArchiveList(Config.Current().IncomingDir()); break;
+    default: break;
+    }
+}
+
+void TMainForm::RefillList() { FillListForTab(CurrentTab()); }
+
+bool TMainForm::TabSet1Change(int newTab)
+{
+    FillListForTab(newTab);
+    const bool battles = newTab == 0;
+    SetCurrentTab(newTab);
+    if (!battles) {
+        ClearDetails();
+        if (newTab == 2) {
+            FlatButton4->SetCaption(QStringLiteral("Decompress"));
+            FlatButton4->SetEnabled(true);
+            FlatButton4->SetFontColor(kLime);
+        } else {
+            FlatButton4->SetEnabled(false);
+            FlatButton4->SetFontColor(kGrey);
+        }
+        for (TFlatButton* b : {FlatButton5, FlatButton6}) {
+            b->SetEnabled(false);
+            b->SetFontColor(kGrey);
+            b->setCursor(Qt::ArrowCursor);
+        }
+        Label3->setText(QStringLiteral("Filesize"));
+        Label2->setText(QStringLiteral("Filedate"));
+    } else {
+        FlatButton4->SetCaption(QStringLiteral("Compress"));
+        FlatButton4->SetEnabled(true);
+        FlatButton4->SetFontColor(kLime);
+        for (TFlatButton* b : {FlatButton5, FlatButton6}) {
+            b->SetEnabled(true);
+            b->SetFontColor(kWhite);
+            b->setCursor(Qt::PointingHandCursor);
+        }
+        Label3->setText(QStringLiteral("Visibility"));
+        Label2->setText(QStringLiteral("Filename"));
+    }
+    Label2->adjustSize();
+    Label3->adjustSize();
+    for (QWidget* w : std::initializer_list<QWidget*> {Edit4, Edit5, Edit3, Label4, Label5, Label6, Memo1, Label7})
+        w->setVisible(battles);
+    if (battles)
+        ListBox1Click();
+    return true;
+}
+
+void TMainForm::FlatButton3Click()
+{
+    FillListForTab(TabSet1->currentIndex());
+    ClearDetails();
+}
+
+void TMainForm::ClearDetails()
+{
+    for (QLineEdit* e : {Edit1, Edit2, Edit3, Edit4, Edit5})
+        e->clear();
+    Memo1->clear();
+}
+
+void TMainForm::ListBox1Click()
+{
+    const int index = ListBox1->ItemIndex();
+    switch (CurrentTab()) {
+    case 0: {
+        if (index < 0)
+            return;
+        Memo1->clear();
+        const std::string name = index < static_cast<int>(FileNames.size()) ? FileNames[static_cast<size_t>(index)] : std::string();
+        Edit1->setText(DisplayString(name));
+        app::BattleDetailsSink sink;
+        sink.Side = [this](const std::string& v) { Edit5->setText(AnsiToQString(v)); };
+        sink.CurrentTurn = [this](const std::string& v) { Edit4->setText(AnsiToQString(v)); };
+        sink.Length = [this](const std::string& v) { Edit3->setText(AnsiToQString(v)); };
+        sink.Visibility = [this](const std::string& v) { Edit2->setText(AnsiToQString(v)); };
+        app::ReadBattleDetails(Config.GameDir + "\\" + name, sink);
+        break;
+    }
+    case 1: ShowArchiveDetails(app::ArchiveDir::Outgoing); break;
+    case 2: ShowArchiveDetails(app::ArchiveDir::Incoming); break;
+    default: break;
+    }
+}
+
+void TMainForm::ShowArchiveDetails(app::ArchiveDir which)
+{
+    app::EnsureTrailingBackslash(Config, which);
+    const std::string dir = Config.Current().ArchiveDirectory(which);
+    QListWidgetItem* item = ListBox1->currentItem();
+    if (!item)
+        return;
+    // The entry shows the name; its data keeps the bytes the directory search returned.
+    const QByteArray raw = item->data(Qt::UserRole).toByteArray();
+    const std::string name(raw.constData(), static_cast<size_t>(raw.size()));
+    const std::string path = dir + name;
+    const app::DosDateTime d = app::DecodeDosDateTime(platform::FileAge(path));
+    platform::FileStream file(path, platform::FileStream::OpenRead);
+    const int64_t size = file.Size();
+    file.Close();
+    const QLocale locale;
+    const QDateTime when(QDate(d.Year, d.Month, d.Day), QTime(d.Hour, d.Minute, d.Second));
+    QString text = locale.toString(when.date(), QLocale::ShortFormat);
+    if (when.time() != QTime(0, 0, 0)) {
+        // The long time format without the zone name that Qt adds to it.
+        QString format = locale.timeFormat(QLocale::LongFormat).remove(QLatin1Char('t')).trimmed();
+        text += QLatin1Char(' ') + locale.toString(when.time(), format);
+    }
+    Edit1->setText(text);
+    const QString point = locale.decimalPoint();
+    Edit2->setText(QString::fromStdString(app::FormatKilobytes(size, point.isEmpty() ? '.' : point.at(0).toLatin1())));
+}
+
+void TMainForm::ListBox1DrawItem(QPainter* canvas, int index, const QRect& rect, bool)
+{
+    canvas->fillRect(rect, canvas->brush());
+    const QString text = ListBox1->item(index) ? ListBox1->item(index)->text() : QString();
+    const QString tail = text.right(3).toLower();
+    QColor color = kWhite;
+    if (tail == QLatin1String("zip"))
+        color = QColor(255, 255, 0);
+    else if (tail == QLatin1String("rar"))
+        color = QColor(255, 255, 128);
+    else if (tail == QLatin1String("ace"))
+        color = QColor(255, 255, 191);
+    canvas->setPen(color);
+    canvas->drawText(rect.left() + 2, rect.top() + canvas->fontMetrics().ascent(), text);
+}

@@ -1,0 +1,65 @@
+#pragma once
+// The main window: the catalogue on the left, the details panel on the right, the operation
+// buttons down the right edge.
+#include "app/ConfigStore.h"
+
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPainter;
+class TFlatButton;
+class TListBox;
+class TTabSet;
+
+class TMainForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+
+    // Controls, named as in the window's design.
+    QWidget* Client = nullptr;  // the client area, inside the one-pixel border
+    QLabel* Image1 = nullptr;
+    QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr, *Label5 = nullptr,
+           *Label6 = nullptr, *Label7 = nullptr, *Label8 = nullptr;
+    TFlatButton *FlatButton1 = nullptr, *FlatButton2 = nullptr, *FlatButton3 = nullptr, *FlatButton4 = nullptr,
+                *FlatButton5 = nullptr, *FlatButton6 = nullptr, *FlatButton7 = nullptr, *FlatButton8 = nullptr,
+                *FlatButton9 = nullptr, *FlatButton10 = nullptr, *FlatButton11 = nullptr;
+    TListBox* ListBox1 = nullptr;
+    TTabSet* TabSet1 = nullptr;
+    QLineEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr, *Edit4 = nullptr, *Edit5 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+
+    // Process-wide state owned by the main window.
+    app::ConfigState Config;
+    std::vector<std::string> FileNames;  // plain names behind the "Battles" entries
+
+    // Handlers.
+    void FormCreate();
+    void Button1Click();
+    void FlatButton3Click();
+    void FlatButton8Click();
+    bool TabSet1Change(int newTab);
+    void ListBox1Click();
+    void ListBox1DrawItem(QPainter* canvas, int index, const QRect& rect, bool selected);
+
+    // Routines of the window.
+    void FillBattleList();
+    void FillArchiveList(const std::string& directory);
+    void RefillList();  // for CurrentTab, after a dialog changed the profile
+    void ClearDetails();
+    int CurrentTab() const;
+    void SetCurrentTab(int tab);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void CreateControls();
+    void FillListForTab(int tab);
+    void ShowArchiveDetails(app::ArchiveDir which);
+};

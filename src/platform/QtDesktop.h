@@ -1,0 +1,30 @@
+#pragma once
+#include "Desktop.h"
+
+#include <QPointer>
+
+class QWidget;
+class QTextBrowser;
+
+namespace platform {
+
+// The desktop of the running program: real Qt dialogs.
+class QtDesktop : public Desktop {
+public:
+    void ShowMessage(const std::string& text) override;
+    int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
+    bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
+                    int maxLength) override;
+    std::optional<std::string> BrowseForFolder(const std::string& title) override;
+    void ShowHelp(const std::string& helpFile) override;
+    void StartProgram(const std::string& file, const std::string& workDir) override;
+    void ShowError(const std::string& text) override;
+
+    // The help window of the last ShowHelp, for tests.
+    QWidget* HelpWindow() const;
+
+private:
+    QPointer<QTextBrowser> help_;
+};
+
+}  // namespace platform

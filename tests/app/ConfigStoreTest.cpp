@@ -1,0 +1,191 @@
+#include "app/ConfigStore.h"
+#include "platform/Errors.h"
+#include "platform/ProgramDir.h"
+#include "platform/Registry.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace app;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ConfigStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { platform::SetProgramDirectory(tmp.path()); }
+    std::string File() const { return tmp / "turnex.dat"; }
+    std::string Load(const std::string& userReg = "")
+    {
+        state = ConfigState {};
+        LoadConfiguration(state, platform::RegistryHive::Parse(userReg));
+        state.CurrentGame = FindCurrentGame(state);
+        state.GameDir = state.Current().GameDir();
+        return TempDir::Read(File());
+    }
+    TempDir tmp;
+    ConfigState state;
+};
+
+uint8_t At(const std::string& file, size_t offset) { return static_cast<uint8_t>(file.at(offset)); }
+
+std::string Field(const std::string& file, size_t record, size_t offset)
+{
+    size_t at = record * GameProfileLayout::Size + offset;
+    return file.substr(at + 1, At(file, at));
+}
+
+}  // namespace
+
+TEST_F(ConfigStoreTest, FirstStartWithoutRegistryWritesTheDefaults)
+{
+    const std::string file = Load();
+    ASSERT_EQ(file.size(), 2313u);
+    for (size_t r = 0; r < 3; ++r) {
+        EXPECT_EQ(Field(file, r, GameProfileLayout::IncomingDir), "c:\\");
+        EXPECT_EQ(Field(file, r, GameProfileLayout::OutgoingDir), "c:\\");
+        EXPECT_EQ(Field(file, r, GameProfileLayout::GameDir), "c:\\");
+        EXPECT_EQ(At(file, r * 771 + GameProfileLayout::ZipOverwrite), 1);
+        EXPECT_EQ(At(file, r * 771 + GameProfileLayout::KeyFound), 0);
+        EXPECT_EQ(At(file, r * 771 + 5), 0);  // behind the value: zeros in a new file
+    }
+    EXPECT_EQ(At(file, 770), 1);
+    EXPECT_EQ(At(file, 1541), 0);
+    EXPECT_EQ(At(file, 2312), 0);
+    EXPECT_EQ(state.CurrentGame, 0);
+    EXPECT_EQ(state.GameDir, "c:\\");
+}
+
+TEST_F(ConfigStoreTest, RegistryLocationsAndTheKeyFoundRule)
+{
+    const std::string file = Load(
+        "[Software\\\\Vantaris\\\\Grey Coast] 1\n\"location\"=\"D:\\\\Games\\\\Grey Coast\"\n"
+        "[Software\\\\Vantaris\\\\Iron Plain II] 1\n\"other\"=\"x\"\n");
+    EXPECT_EQ(Field(file, 1, GameProfileLayout::GameDir), "D:\\Games\\Grey Coast");
+    EXPECT_EQ(At(file, 771 + GameProfileLayout::KeyFound), 0);
+    // The Iron Plain II key without a location: empty game directory, KeyFound set.
+    EXPECT_EQ(Field(file, 0, GameProfileLayout::GameDir), "");
+    EXPECT_EQ(At(file, GameProfileLayout::KeyFound), 1);
+    EXPECT_EQ(Field(file, 2, GameProfileLayout::GameDir), "c:\\");
+    EXPECT_EQ(state.CurrentGame, 0);
+}
+
+TEST_F(ConfigStoreTest, LongRegistryLocationIsCut)
+{
+    const std::string longDir(300, 'x');
+    const std::string file = Load("[Software\\\\Vantaris\\\\Jade Tide] 1\n\"location\"=\"" + longDir + "\"\n");
+    EXPECT_EQ(Field(file, 2, GameProfileLayout::GameDir), std::string(255, 'x'));
+}
+
+TEST_F(ConfigStoreTest, ShortFileIsRewrittenKeepingWhatItDelivered)
+{
+    std::string old(1000, '\0');
+    old[600] = 'Q';  // inside record 0's GameDir, behind the new value
+    TempDir::Write(File(), old);
+    const std::string file = Load();
+    ASSERT_EQ(file.size(), 2313u);
+    EXPECT_EQ(file[600], 'Q');
+    // Record 0 keeps the file's (empty) directories; the records it did not reach keep "c:\".
+    EXPECT_EQ(Field(file, 0, GameProfileLayout::GameDir), "");
+    EXPECT_EQ(Field(file, 1, GameProfileLayout::GameDir), "c:\\");
+    EXPECT_EQ(At(file, 770), 1);
+}
+
+TEST_F(ConfigStoreTest, LongFileKeepsItsTailThroughASave)
+{
+    std::string content(3000, '\0');
+    content[770] = 1;
+    content[2312] = 1;  // records 0 and 2 flagged: the last one wins
+    content[2500] = 'T';
+    content[514] = 3;
+    content.replace(515, 3, "e:\\");
+    TempDir::Write(File(), content);
+    EXPECT_EQ(Load().size(), 3000u);
+    EXPECT_EQ(state.CurrentGame, 2);
+    state.Profile(0).SetGameDir(std::string(255, 'g'));
+    SaveConfiguration(state);
+    const std::string saved = TempDir::Read(File());
+    ASSERT_EQ(saved.size(), 3000u);
+    EXPECT_EQ(saved[2500], 'T');
+    EXPECT_EQ(Field(saved, 0, GameProfileLayout::GameDir), std::string(255, 'g'));
+    // A longer value is cut when stored.
+    state.Profile(0).SetGameDir(std::string(300, 'h'));
+    EXPECT_EQ(state.Profile(0).GameDir(), std::string(255, 'h'));
+}
+
+TEST_F(ConfigStoreTest, SelectedInRecordsOneAndTwo)
+{
+    std::string content(2313, '\0');
+    content[1541] = 1;
+    content[2312] = 7;  // any nonzero value counts
+    TempDir::Write(File(), content);
+    Load();
+    EXPECT_EQ(state.CurrentGame, 2);
+}
+
+TEST_F(ConfigStoreTest, SaveNeverCreatesTheFile)
+{
+    Load();
+    fs::remove(File());
+    try {
+        SaveConfiguration(state);
+        FAIL();
+    } catch (const platform::Exception& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot open file " + File());
+    }
+    EXPECT_FALSE(fs::exists(File()));
+}
+
+TEST_F(ConfigStoreTest, InvalidLocationTypeLeavesNoFileAndTheNextStartCreatesIt)
+{
+    const std::string reg = "[Software\\\\Vantaris\\\\Grey Coast] 1\n\"location\"=dword:00000001\n";
+    try {
+        Load(reg);
+        FAIL();
+    } catch (const platform::Exception& e) {
+        EXPECT_STREQ(e.what(), "Invalid data type for 'location'");
+    }
+    EXPECT_FALSE(fs::exists(File()));
+    EXPECT_EQ(Load().size(), 2313u);
+}
+
+TEST_F(ConfigStoreTest, UncreatableFile)
+{
+    fs::create_directory(File());  // a folder where the file should be
+    try {
+        Load("[Software\\\\Vantaris\\\\Grey Coast] 1\n\"location\"=\"x\"\n");
+        FAIL();
+    } catch (const platform::Exception& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file " + File());
+    }
+    // The registry was not read: the image holds the defaults.
+    EXPECT_EQ(state.Profile(1).GameDir(), "c:\\");
+}
+
+TEST_F(ConfigStoreTest, EnsureTrailingBackslashInMemoryOnly)
+{
+    Load();
+    state.Current().SetOutgoingDir("/home/ann/out");
+    state.Current().SetIncomingDir("");
+    EnsureTrailingBackslash(state, ArchiveDir::Outgoing);
+    EnsureTrailingBackslash(state, ArchiveDir::Outgoing);
+    EnsureTrailingBackslash(state, ArchiveDir::Incoming);
+    EXPECT_EQ(state.Current().OutgoingDir(), "/home/ann/out\\");
+    EXPECT_EQ(state.Current().IncomingDir(), "\\");
+    state.Current().SetOutgoingDir(std::string(255, 'o'));
+    EnsureTrailingBackslash(state, ArchiveDir::Outgoing);
+    EXPECT_EQ(state.Current().OutgoingDir(), std::string(255, 'o'));  // cut back to 255
+    EXPECT_EQ(Field(TempDir::Read(File()), 0, GameProfileLayout::OutgoingDir), "c:\\");
+}
+
+TEST_F(ConfigStoreTest, AnyFileContentLoads)
+{
+    // Arbitrary bytes: lengths up to 255 always stay inside the record.
+    std::string content(2313, '\xFF');
+    TempDir::Write(File(), content);
+    Load();
+    EXPECT_EQ(state.CurrentGame, 2);
+    EXPECT_EQ(state.GameDir.size(), 255u);
+}

@@ -1,0 +1,78 @@
+#pragma once
+// The desktop of the tests: records every modal interaction and answers from a queue, so no
+// test ever blocks on a window.
+#include "platform/Desktop.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+struct Shown {
+    enum Kind { Message, Box, Input, Folder, Help, Start, Error } kind;
+    std::string text;     // message text, prompt, folder title, file
+    std::string caption;  // caption, working directory
+    unsigned flags = 0;
+};
+
+class ScriptedDesktop : public platform::Desktop {
+public:
+    ScriptedDesktop() { platform::SetDesktop(this); }
+    ~ScriptedDesktop() override { platform::SetDesktop(nullptr); }
+
+    void ShowMessage(const std::string& text) override { shown.push_back({Shown::Message, text, {}, 0}); }
+    int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override
+    {
+        shown.push_back({Shown::Box, text, caption, flags});
+        return Next(boxAnswers, platform::IDOK);
+    }
+    bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value, int) override
+    {
+        shown.push_back({Shown::Input, prompt, caption, 0});
+        if (inputAnswers.empty())
+            return false;
+        auto a = inputAnswers.front();
+        inputAnswers.pop_front();
+        if (a.first)
+            value = a.second;
+        return a.first;
+    }
+    std::optional<std::string> BrowseForFolder(const std::string& title) override
+    {
+        shown.push_back({Shown::Folder, title, {}, 0});
+        if (folderAnswers.empty())
+            return std::nullopt;
+        auto a = folderAnswers.front();
+        folderAnswers.pop_front();
+        return a;
+    }
+    void ShowHelp(const std::string& helpFile) override { shown.push_back({Shown::Help, helpFile, {}, 0}); }
+    void StartProgram(const std::string& file, const std::string& workDir) override
+    {
+        shown.push_back({Shown::Start, file, workDir, 0});
+    }
+    void ShowError(const std::string& text) override { shown.push_back({Shown::Error, text, {}, 0}); }
+
+    std::vector<std::string> Errors() const
+    {
+        std::vector<std::string> out;
+        for (const auto& s : shown)
+            if (s.kind == Shown::Error)
+                out.push_back(s.text);
+        return out;
+    }
+
+    std::vector<Shown> shown;
+    std::deque<int> boxAnswers;
+    std::deque<std::pair<bool, std::string>> inputAnswers;
+    std::deque<std::optional<std::string>> folderAnswers;
+
+private:
+    static int Next(std::deque<int>& q, int fallback)
+    {
+        if (q.empty())
+            return fallback;
+        int v = q.front();
+        q.pop_front();
+        return v;
+    }
+};
