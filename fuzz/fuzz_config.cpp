@@ -1,0 +1,45 @@
+// turnex.dat of any length and content: loading, choosing the current game, saving.
+#include "app/ConfigStore.h"
+#include "platform/Errors.h"
+#include "platform/ProgramDir.h"
+#include "platform/Registry.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace {
+std::string Dir()
+{
+    static std::string dir = [] {
+        char tmpl[] = "/tmp/turnex-fuzz-XXXXXX";
+        std::string d = mkdtemp(tmpl);
+        platform::SetProgramDirectory(d);
+        return d;
+    }();
+    return dir;
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::string file = Dir() + "/turnex.dat";
+    if (FILE* f = std::fopen(file.c_str(), "wb")) {
+        std::fwrite(data, 1, size, f);
+        std::fclose(f);
+    }
+    app::ConfigState state;
+    try {
+        app::LoadConfiguration(state, platform::RegistryHive());
+        state.CurrentGame = app::FindCurrentGame(state);
+        if (state.CurrentGame > 2)
+            std::abort();
+        state.GameDir = state.Current().GameDir();
+        app::EnsureTrailingBackslash(state, app::ArchiveDir::Outgoing);
+        app::EnsureTrailingBackslash(state, app::ArchiveDir::Incoming);
+        app::SaveConfiguration(state);
+    } catch (const platform::Exception&) {
+    }
+    return 0;
+}
