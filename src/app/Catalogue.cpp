@@ -12,7 +12,7 @@ namespace app {
 void CollectBattles(const std::string& gameDir, std::vector<std::string>& fileNames,
                     std::vector<std::string>& titles)
 {
-    for (const auto& rec : platform::FindFiles(gameDir + "\\*.bte")) {
+    for (const auto& rec : platform::FindFiles(gameDir + "\\*.bte", false)) {
         fileNames.push_back(rec.Name);
         titles.push_back(ReadBattleTitle(gameDir + "\\" + rec.Name));
     }

@@ -130,7 +130,10 @@ void TMainForm::CreateControls()
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
     ListBox1->setAccessibleName(QStringLiteral("ListBox1"));
     ListBox1->setGeometry(16, 120, 233, 337);
-    ListBox1->setFont(MakeFont("Verdana", 11, true));
+    QFont listFont = MakeFont("Verdana", 11, true);
+    // Entries are drawn in exact colours (the extension rule), so no blended edge pixels.
+    listFont.setStyleStrategy(QFont::NoAntialias);
+    ListBox1->setFont(listFont);
     ListBox1->setFrameShape(QFrame::NoFrame);
     SetColors(ListBox1, Qt::black, QColor(255, 255, 0));
 
@@ -311,8 +314,11 @@ bool TMainForm::TabSet1Change(int newTab)
     Label3->adjustSize();
     for (QWidget* w : std::initializer_list<QWidget*> {Edit4, Edit5, Edit3, Label4, Label5, Label6, Memo1, Label7})
         w->setVisible(battles);
-    if (battles)
-        ListBox1Click();
+    if (battles) {
+        // The list and the panel already belong to "Battles": a battle file that cannot be read
+        // is reported, but the strip must not stay on a tab whose list is no longer shown.
+        Guarded([this] { ListBox1Click(); });
+    }
     return true;
 }
 

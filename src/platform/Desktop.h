@@ -42,6 +42,13 @@ public:
     virtual void StartProgram(const std::string& file, const std::string& workDir) = 0;
     // The global error report: stop icon, OK, the application title.
     virtual void ShowError(const std::string& text) = 0;
+    // The hourglass cursor while a long step runs; nothing to show by default.
+    virtual void SetBusyCursor(bool /*busy*/) {}
+    // The zip component's password prompt (masked, at most 80 characters); false on Cancel.
+    virtual bool PasswordQuery(const std::string& /*caption*/, const std::string& /*prompt*/, std::string& /*value*/)
+    {
+        return false;
+    }
 };
 
 Desktop& TheDesktop();

@@ -93,7 +93,7 @@ int32_t FileAge(std::string_view path)
     return PackDosDateTime(st.st_mtime);
 }
 
-std::vector<SearchRec> FindFiles(std::string_view pattern)
+std::vector<SearchRec> FindFiles(std::string_view pattern, bool details)
 {
     std::string dir, mask;
     SplitPattern(pattern, dir, mask);
@@ -110,10 +110,16 @@ std::vector<SearchRec> FindFiles(std::string_view pattern)
         std::string name = ansiNames ? Utf8ToAnsi(raw) : raw;
         if (!WildcardMatch(mask, name))
             continue;
+        SearchRec rec;
+        if (!details && e->d_type != DT_UNKNOWN && e->d_type != DT_LNK) {
+            rec.Name = std::move(name);
+            rec.Attr = (e->d_type == DT_DIR ? faDirectory : faArchive) | (raw[0] == '.' ? faHidden : 0);
+            result.push_back(std::move(rec));
+            continue;
+        }
         struct stat st {};
         if (stat((native + "/" + raw).c_str(), &st) != 0 && lstat((native + "/" + raw).c_str(), &st) != 0)
             continue;
-        SearchRec rec;
         rec.Name = std::move(name);
         rec.Attr = AttrOf(raw, st);
         rec.Size = S_ISDIR(st.st_mode) ? 0 : static_cast<int64_t>(st.st_size);
@@ -380,16 +386,16 @@ void ReplaceFileContents(std::string_view path, std::string_view contents)
 
 TextFileReader::TextFileReader(std::string_view path)
 {
-    std::string native = NativePath(path);
-    fd_ = open(native.c_str(), O_RDONLY | O_CLOEXEC);
+    // The path as spelled first: letter case is resolved only when that does not exist.
+    const std::string direct = DirectPath(path);
+    fd_ = open(direct.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0 && (errno == ENOENT || errno == ENOTDIR)) {
+        const std::string native = NativePath(path);
+        if (native != direct)
+            fd_ = open(native.c_str(), O_RDONLY | O_CLOEXEC);
+    }
     if (fd_ < 0)
         throw EInOutError(WinErrorFromErrno(errno));
-    struct stat st {};
-    if (fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
-        close(fd_);
-        fd_ = -1;
-        throw EInOutError(kErrAccessDenied);  // a directory cannot be read as text
-    }
 }
 
 TextFileReader::~TextFileReader() { Close(); }
@@ -412,7 +418,7 @@ void TextFileReader::Fill()
         if (r < 0 && errno == EINTR)
             continue;
         if (r < 0)
-            throw EInOutError(WinErrorFromErrno(errno));
+            throw EInOutError(WinErrorFromErrno(errno));  // a directory reads as EISDIR: access denied
         if (r == 0)
             eof_ = true;
         len_ = static_cast<size_t>(r);

@@ -93,11 +93,12 @@ bool HasDriveLetter(std::string_view path)
     return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
 }
 
-std::string NativePath(std::string_view path)
+namespace {
+
+// The drive mapping of a path: the native base it starts from, the rest, and whether it is absolute.
+void MapDrive(std::string_view path, std::string& base, std::string& rest, bool& absolute)
 {
-    std::string base;  // already resolved part, without a trailing separator ("" is the root)
-    std::string rest;
-    bool absolute = false;
+    base.clear();
     if (HasDriveLetter(path)) {
         char drive = static_cast<char>(std::tolower(static_cast<unsigned char>(path[0])));
         std::string prefix = WinePrefix();
@@ -106,20 +107,50 @@ std::string NativePath(std::string_view path)
             base = link;
         else if (drive == 'c')
             base = prefix + "/drive_c";
-        else
-            base = "";
         absolute = true;
         rest = AnsiToUtf8(path.substr(2));
     } else {
         absolute = !path.empty() && (path[0] == '/' || path[0] == '\\');
         rest = std::string(path);
     }
-    // Collapse the separators of the prefix too ($WINEPREFIX may end in "/").
+}
+
+std::string JoinDirect(const std::string& base, const std::string& rest, bool absolute)
+{
+    std::string direct;
+    for (const auto& p : SplitComponents(base))
+        direct += "/" + p;
+    const auto parts = SplitComponents(rest);
+    for (const auto& p : parts)
+        direct += (direct.empty() && !absolute ? "" : "/") + p;
+    if (direct.empty())
+        return absolute ? "/" : std::string();
+    if (!rest.empty() && (rest.back() == '/' || rest.back() == '\\') && !parts.empty())
+        direct += "/";
+    return direct;
+}
+
+}  // namespace
+
+std::string DirectPath(std::string_view path)
+{
+    std::string base, rest;
+    bool absolute = false;
+    MapDrive(path, base, rest, absolute);
+    return JoinDirect(base, rest, absolute);
+}
+
+std::string NativePath(std::string_view path)
+{
+    std::string base, rest;
+    bool absolute = false;
+    MapDrive(path, base, rest, absolute);
+    // Fast path: the path exists as spelled, so no component needs a case-insensitive search.
+    if (std::string direct = JoinDirect(base, rest, absolute); !direct.empty() && Exists(direct))
+        return direct;
     std::string out;
-    if (!base.empty()) {
-        for (const auto& p : SplitComponents(base))
-            out += "/" + p;
-    }
+    for (const auto& p : SplitComponents(base))
+        out += "/" + p;
     bool resolving = true;
     std::vector<std::string> parts = SplitComponents(rest);
     for (size_t i = 0; i < parts.size(); ++i) {

@@ -17,6 +17,10 @@ bool HasDriveLetter(std::string_view path);
 // case. Drive-letter paths are Windows-1252 and come out as UTF-8; native paths keep their bytes.
 std::string NativePath(std::string_view path);
 
+// The same mapping and separator rules without looking at the disk: the path as spelled. Openers
+// try it first and resolve letter case only when it does not exist.
+std::string DirectPath(std::string_view path);
+
 // The last component of a path, after either separator.
 std::string ExtractFileName(std::string_view path);
 

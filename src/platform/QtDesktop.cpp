@@ -131,4 +131,12 @@ void QtDesktop::ShowError(const std::string& text)
     box.exec();
 }
 
+void QtDesktop::SetBusyCursor(bool busy)
+{
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
 }  // namespace platform

@@ -19,6 +19,7 @@ public:
     void ShowHelp(const std::string& helpFile) override;
     void StartProgram(const std::string& file, const std::string& workDir) override;
     void ShowError(const std::string& text) override;
+    void SetBusyCursor(bool busy) override;
 
     // The help window of the last ShowHelp, for tests.
     QWidget* HelpWindow() const;

@@ -1,0 +1,289 @@
+#include "app/manag.h"
+#include "platform/ProgramDir.h"
+#include "support/ConfigFile.h"
+#include "support/ScriptedDesktop.h"
+#include "support/TempDir.h"
+#include "widgets/FlatButtons.h"
+#include "widgets/ListBox.h"
+#include "widgets/TabSet.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <utime.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class CatalogueTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QLocale::setDefault(QLocale::c());
+        platform::SetProgramDirectory(tmp / "prog");
+        fs::create_directories(tmp / "prog");
+        fs::create_directories(tmp / "game");
+        fs::create_directories(tmp / "out");
+        fs::create_directories(tmp / "in");
+        // The archive folders without a trailing separator, the way a folder browser gives them.
+        WriteConfig(tmp / "prog", tmp / "game", tmp / "out", tmp / "in");
+    }
+    void AddBattle(const std::string& name, const std::string& text) { TempDir::Write(tmp / ("game/" + name), text); }
+    static void SetTime(const std::string& file, time_t when)
+    {
+        utimbuf t {when, when};
+        utime(file.c_str(), &t);
+    }
+    std::unique_ptr<TMainForm> Start()
+    {
+        auto form = std::make_unique<TMainForm>();
+        form->show();
+        return form;
+    }
+    static QStringList Entries(TMainForm& f)
+    {
+        QStringList out;
+        for (int i = 0; i < f.ListBox1->count(); ++i)
+            out << f.ListBox1->item(i)->text();
+        return out;
+    }
+    // The colours the entry's text was drawn in (the list font has no blended edges).
+    static void ClickRow(TMainForm& f, int row)
+    {
+        QTest::mouseClick(f.ListBox1->viewport(), Qt::LeftButton, {},
+                          f.ListBox1->visualItemRect(f.ListBox1->item(row)).center());
+    }
+    static std::set<QRgb> TextColours(TMainForm& f, int row)
+    {
+        QApplication::processEvents();
+        QImage img = f.ListBox1->viewport()->grab().toImage();
+        QRect r = f.ListBox1->visualItemRect(f.ListBox1->item(row));
+        std::set<QRgb> colours;
+        for (int y = r.top() + 1; y < r.bottom(); ++y)
+            for (int x = r.left() + 2; x < r.right() - 1; ++x) {
+                QRgb c = img.pixel(x, y) & 0xFFFFFF;
+                if (c != 0)
+                    colours.insert(c);
+            }
+        return colours;
+    }
+    TempDir tmp;
+    ScopedWinePrefix prefix {tmp / "wine"};
+    ScriptedDesktop desktop;
+};
+
+}  // namespace
+
+TEST_F(CatalogueTest, BattlesAreListedByTitleWithTheFirstSelectedButNotShown)
+{
+    AddBattle("b.bte", BattleText("1 0", "Kursk", "0 60", "fog 3"));
+    AddBattle("A.BTE", BattleText("0 1", "Ardennes zip", "17 60", "2"));
+    AddBattle("five.bte", "1\r\n2\r\n3\r\n4\r\n5\r\n");
+    AddBattle("notes.txt", "x");
+    auto form = Start();
+    EXPECT_EQ(Entries(*form), (QStringList {"Ardennes zip", "Kursk", ""}));
+    EXPECT_EQ(form->FileNames, (std::vector<std::string> {"A.BTE", "b.bte", "five.bte"}));
+    EXPECT_EQ(form->ListBox1->currentRow(), 0);
+    EXPECT_TRUE(form->Edit1->text().isEmpty());
+    EXPECT_TRUE(form->Edit5->text().isEmpty());
+
+    // A click shows the details of the file behind the entry.
+    ClickRow(*form, 1);
+    EXPECT_EQ(form->Edit1->text(), QStringLiteral("b.bte"));
+    EXPECT_EQ(form->Edit5->text(), QStringLiteral("Allies"));
+    EXPECT_EQ(form->Edit4->text(), QStringLiteral("1"));
+    EXPECT_EQ(form->Edit3->text(), QStringLiteral("10"));
+    EXPECT_EQ(form->Edit2->text(), QStringLiteral("3"));
+    // A battle title ending in "zip" is drawn yellow, the others white.
+    EXPECT_EQ(TextColours(*form, 0), (std::set<QRgb> {0xFFFF00}));
+    EXPECT_EQ(TextColours(*form, 1).count(0xFFFFFF), 1u);
+}
+
+TEST_F(CatalogueTest, ArchivesNewestFirstInTheirColours)
+{
+    TempDir::Write(tmp / "out/a.zip", "a");
+    TempDir::Write(tmp / "out/b.rar", "b");
+    TempDir::Write(tmp / "out/c.ace", "c");
+    TempDir::Write(tmp / "out/NOTE.ZIP", "n");
+    TempDir::Write(tmp / "out/skip.txt", "n");
+    fs::create_directory(tmp / "out/old.zip");
+    SetTime(tmp / "out/a.zip", 1600000000);
+    SetTime(tmp / "out/b.rar", 1600001000);
+    SetTime(tmp / "out/c.ace", 1600002000);
+    SetTime(tmp / "out/NOTE.ZIP", 1500000000);
+    auto form = Start();
+    form->TabSet1->ClickTab(1);
+    ASSERT_EQ(Entries(*form), (QStringList {"c.ace", "b.rar", "a.zip", "NOTE.ZIP"}));
+    EXPECT_EQ(form->ListBox1->currentRow(), -1);
+    EXPECT_EQ(TextColours(*form, 0), (std::set<QRgb> {0xFFFFBF}));
+    EXPECT_EQ(TextColours(*form, 1), (std::set<QRgb> {0xFFFF80}));
+    EXPECT_EQ(TextColours(*form, 2), (std::set<QRgb> {0xFFFF00}));
+    EXPECT_EQ(TextColours(*form, 3), (std::set<QRgb> {0xFFFF00}));
+}
+
+TEST_F(CatalogueTest, TabChangesRelabelAndSetTheButtons)
+{
+    auto form = Start();
+    EXPECT_EQ(form->CurrentTab(), 0);
+    form->TabSet1->ClickTab(2);
+    EXPECT_EQ(form->CurrentTab(), 2);
+    EXPECT_EQ(form->FlatButton4->Caption(), QStringLiteral("Decompress"));
+    EXPECT_TRUE(form->FlatButton4->Enabled());
+    EXPECT_EQ(form->Label3->text(), QStringLiteral("Filesize"));
+    EXPECT_EQ(form->Label2->text(), QStringLiteral("Filedate"));
+    for (QWidget* w : std::initializer_list<QWidget*> {form->Edit3, form->Edit4, form->Edit5, form->Memo1, form->Label4,
+                                                       form->Label5, form->Label6, form->Label7})
+        EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
+    EXPECT_FALSE(form->FlatButton5->Enabled());
+    EXPECT_EQ(form->FlatButton6->FontColor(), QColor(90, 90, 90));
+    EXPECT_EQ(form->FlatButton6->cursor().shape(), Qt::ArrowCursor);
+
+    form->TabSet1->ClickTab(1);
+    EXPECT_EQ(form->FlatButton4->Caption(), QStringLiteral("Decompress"));  // left as it was
+    EXPECT_FALSE(form->FlatButton4->Enabled());
+    EXPECT_EQ(form->FlatButton4->FontColor(), QColor(90, 90, 90));
+    EXPECT_TRUE(form->FlatButton7->Enabled());
+    EXPECT_TRUE(form->FlatButton11->Enabled());
+
+    form->TabSet1->ClickTab(0);
+    EXPECT_EQ(form->FlatButton4->Caption(), QStringLiteral("Compress"));
+    EXPECT_TRUE(form->FlatButton4->Enabled());
+    EXPECT_EQ(form->FlatButton4->FontColor(), QColor(0, 255, 0));
+    EXPECT_EQ(form->FlatButton5->FontColor(), QColor(255, 255, 255));
+    EXPECT_EQ(form->FlatButton5->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(form->Label2->text(), QStringLiteral("Filename"));
+    EXPECT_TRUE(form->Memo1->isVisible());
+}
+
+TEST_F(CatalogueTest, ArchiveDetailsAndTheTrailingBackslash)
+{
+    TempDir::Write(tmp / "out/turn.zip", std::string(123456, 'z'));
+    TempDir::Write(tmp / "out/mid.rar", std::string(1000, 'r'));
+    std::tm tm {};
+    tm.tm_year = 2025 - 1900;
+    tm.tm_mon = 0;
+    tm.tm_mday = 2;
+    tm.tm_hour = 13;
+    tm.tm_min = 4;
+    tm.tm_sec = 5;
+    tm.tm_isdst = -1;
+    SetTime(tmp / "out/turn.zip", mktime(&tm));
+    tm.tm_mday = 1;
+    tm.tm_hour = tm.tm_min = tm.tm_sec = 0;
+    SetTime(tmp / "out/mid.rar", mktime(&tm));
+    auto form = Start();
+    form->TabSet1->ClickTab(1);
+    EXPECT_EQ(form->Config.Current().OutgoingDir(), tmp / "out");
+    form->ListBox1->setCurrentRow(0);  // a user's selection: keyboard or mouse
+    EXPECT_EQ(form->Config.Current().OutgoingDir(), (tmp / "out") + "\\");
+    const QLocale c = QLocale::c();
+    EXPECT_EQ(form->Edit1->text(), c.toString(QDate(2025, 1, 2), QLocale::ShortFormat) + QStringLiteral(" 13:04:04"));
+    EXPECT_EQ(form->Edit2->text(), QStringLiteral("120.56 kB"));
+    form->ListBox1->setCurrentRow(1);
+    // Midnight shows the date alone.
+    EXPECT_EQ(form->Edit1->text(), c.toString(QDate(2025, 1, 1), QLocale::ShortFormat));
+    EXPECT_EQ(form->Edit2->text(), QStringLiteral("0.97 kB"));
+    EXPECT_EQ(form->Config.Current().OutgoingDir(), (tmp / "out") + "\\");  // not doubled
+
+    // An archive removed since the fill: reported, nothing on the panel changes.
+    fs::remove(tmp / "out/turn.zip");
+    form->ListBox1->setCurrentRow(0);
+    ASSERT_EQ(desktop.Errors().size(), 1u);
+    EXPECT_EQ(desktop.Errors()[0], "Invalid argument to date encode.");
+    EXPECT_EQ(form->Edit2->text(), QStringLiteral("0.97 kB"));
+
+    // Back on "Battles" with an empty game folder: the archive's figures stay under the battle labels.
+    form->TabSet1->ClickTab(0);
+    EXPECT_EQ(form->ListBox1->count(), 0);
+    EXPECT_EQ(form->Label2->text(), QStringLiteral("Filename"));
+    EXPECT_EQ(form->Edit2->text(), QStringLiteral("0.97 kB"));
+}
+
+TEST_F(CatalogueTest, RefreshListsANewBattleWithTheDetailsCleared)
+{
+    AddBattle("one.bte", BattleText("1 0", "One", "0 6", "1"));
+    auto form = Start();
+    ClickRow(*form, 0);
+    EXPECT_EQ(form->Edit5->text(), QStringLiteral("Allies"));
+    AddBattle("two.bte", BattleText("1 0", "Two", "0 6", "1"));
+    QTest::mouseClick(form->FlatButton3, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(Entries(*form), (QStringList {"One", "Two"}));
+    EXPECT_EQ(form->ListBox1->currentRow(), 0);
+    EXPECT_TRUE(form->Edit1->text().isEmpty());
+    EXPECT_TRUE(form->Edit5->text().isEmpty());
+}
+
+TEST_F(CatalogueTest, AFolderNamedLikeABattleStopsTheFill)
+{
+    AddBattle("a.bte", BattleText("1 0", "First", "0 6", "1"));
+    fs::create_directory(tmp / "game/b.bte");
+    AddBattle("c.bte", BattleText("1 0", "Third", "0 6", "1"));
+    auto form = Start();
+    ASSERT_EQ(desktop.Errors(), (std::vector<std::string> {"File access denied."}));
+    EXPECT_EQ(Entries(*form), (QStringList {"First"}));
+    EXPECT_EQ(form->FileNames, (std::vector<std::string> {"a.bte", "b.bte"}));
+    EXPECT_EQ(form->ListBox1->currentRow(), -1);
+
+    // A tab change back to "Battles" that fails does not take place.
+    fs::remove(tmp / "game/b.bte");
+    form->TabSet1->ClickTab(1);
+    fs::create_directory(tmp / "game/b.bte");
+    form->TabSet1->ClickTab(0);
+    EXPECT_EQ(desktop.Errors().size(), 2u);
+    EXPECT_EQ(form->TabSet1->currentIndex(), 1);
+    EXPECT_EQ(form->CurrentTab(), 1);
+    EXPECT_EQ(form->Label2->text(), QStringLiteral("Filedate"));
+}
+
+TEST_F(CatalogueTest, ABadTurnLineKeepsWhatWasFilledAndTheTabStillChanges)
+{
+    AddBattle("bad.bte", BattleText("0 0", "Bad", "x 60", "fog 3"));
+    auto form = Start();
+    form->Edit2->setText(QStringLiteral("old"));
+    form->ListBox1->setCurrentRow(-1);
+    form->ListBox1->SelectSilently(0);
+    form->ListBox1->Click();
+    ASSERT_EQ(desktop.Errors(), (std::vector<std::string> {"'x' is not a valid integer value."}));
+    EXPECT_EQ(form->Edit1->text(), QStringLiteral("bad.bte"));
+    EXPECT_EQ(form->Edit5->text(), QStringLiteral("Allies"));
+    EXPECT_EQ(form->Edit2->text(), QStringLiteral("old"));
+
+    form->TabSet1->ClickTab(2);
+    form->TabSet1->ClickTab(0);
+    EXPECT_EQ(desktop.Errors().size(), 2u);
+    EXPECT_EQ(form->TabSet1->currentIndex(), 0);
+    EXPECT_EQ(form->Label2->text(), QStringLiteral("Filename"));
+}
+
+TEST_F(CatalogueTest, ClickingTheCurrentTabChangesNothing)
+{
+    AddBattle("one.bte", BattleText("1 0", "One", "0 6", "1"));
+    auto form = Start();
+    form->Edit1->setText(QStringLiteral("kept"));
+    QTest::mouseClick(form->TabSet1, Qt::LeftButton, {}, form->TabSet1->tabRect(0).center());
+    EXPECT_EQ(form->Edit1->text(), QStringLiteral("kept"));
+    QTest::mouseClick(form->TabSet1, Qt::LeftButton, {}, form->TabSet1->tabRect(2).center());
+    EXPECT_EQ(form->TabSet1->currentIndex(), 2);
+    EXPECT_TRUE(form->Edit1->text().isEmpty());
+}
+
+TEST_F(CatalogueTest, MissingFoldersGiveEmptyListsWithoutAMessage)
+{
+    WriteConfig(tmp / "prog", tmp / "nothing", tmp / "nothing2", tmp / "nothing3");
+    auto form = Start();
+    form->TabSet1->ClickTab(1);
+    form->TabSet1->ClickTab(2);
+    form->TabSet1->ClickTab(0);
+    EXPECT_EQ(form->ListBox1->count(), 0);
+    EXPECT_TRUE(desktop.shown.empty());
+}
