@@ -2,6 +2,7 @@
 
 #include "app/BattleFile.h"
 #include "app/Catalogue.h"
+#include "app/CommentStore.h"
 #include "platform/CodePage.h"
 #include "platform/Desktop.h"
 #include "platform/Files.h"
@@ -9,6 +10,7 @@
 #include "platform/Registry.h"
 #include "widgets/FlatButtons.h"
 #include "widgets/ListBox.h"
+#include "widgets/Memo.h"
 #include "widgets/TabSet.h"
 
 #include <QApplication>
@@ -165,7 +167,7 @@ void TMainForm::CreateControls()
     Edit4 = edit("Edit4", 292);
     Edit5 = edit("Edit5", 244);
 
-    Memo1 = new QPlainTextEdit(Client);
+    Memo1 = new TMemo(Client);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setAccessibleName(QStringLiteral("Memo1"));
     Memo1->setGeometry(264, 104, 177, 113);
@@ -173,18 +175,36 @@ void TMainForm::CreateControls()
     Memo1->setFrameShape(QFrame::NoFrame);
     SetColors(Memo1, Qt::black, Qt::white);
 
-    FlatButton1->OnClick = [this](TFlatButton*) { Guarded([this] { Button1Click(); }); };
-    FlatButton3->OnClick = [this](TFlatButton*) { Guarded([this] { FlatButton3Click(); }); };
-    FlatButton8->OnClick = [this](TFlatButton*) { Guarded([this] { FlatButton8Click(); }); };
+    Bind(FlatButton1, &TMainForm::Button1Click);
+    Bind(FlatButton3, &TMainForm::FlatButton3Click);
+    Bind(FlatButton8, &TMainForm::FlatButton8Click);
+    Memo1->OnExit = [this] { Guarded([this] { Memo1Exit(); }); };
     connect(ListBox1, &TListBox::Click, this, [this] { Guarded([this] { ListBox1Click(); }); });
     ListBox1->OnDrawItem = [this](QPainter* p, int index, const QRect& r, bool selected) {
         ListBox1DrawItem(p, index, r, selected);
     };
     TabSet1->OnChange = [this](int newTab) {
+        LeaveMemo();
         bool changed = false;
         Guarded([&] { changed = TabSet1Change(newTab); });
         return changed;
     };
+}
+
+void TMainForm::Bind(TFlatButton* button, void (TMainForm::*handler)())
+{
+    button->OnClick = [this, handler](TFlatButton*) {
+        LeaveMemo();
+        Guarded([this, handler] { (this->*handler)(); });
+    };
+}
+
+void TMainForm::LeaveMemo()
+{
+    // Flat buttons and tabs take no focus, so a note being typed would otherwise be saved only
+    // after the handler had changed the Filename field.
+    if (Memo1->hasFocus())
+        Memo1->clearFocus();
 }
 
 void TMainForm::paintEvent(QPaintEvent*)
@@ -345,12 +365,17 @@ void TMainForm::ListBox1Click()
         Memo1->clear();
         const std::string name = index < static_cast<int>(FileNames.size()) ? FileNames[static_cast<size_t>(index)] : std::string();
         Edit1->setText(DisplayString(name));
+        Edit1->setProperty("name", QByteArray(name.data(), static_cast<qsizetype>(name.size())));
         app::BattleDetailsSink sink;
         sink.Side = [this](const std::string& v) { Edit5->setText(AnsiToQString(v)); };
         sink.CurrentTurn = [this](const std::string& v) { Edit4->setText(AnsiToQString(v)); };
         sink.Length = [this](const std::string& v) { Edit3->setText(AnsiToQString(v)); };
         sink.Visibility = [this](const std::string& v) { Edit2->setText(AnsiToQString(v)); };
         app::ReadBattleDetails(Config.GameDir + "\\" + name, sink);
+        if (auto comment = app::FindComment(FilenameField())) {
+            QString text = AnsiToQString(*comment);
+            Memo1->setPlainText(text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        }
         break;
     }
     case 1: ShowArchiveDetails(app::ArchiveDir::Outgoing); break;
@@ -401,4 +426,21 @@ void TMainForm::ListBox1DrawItem(QPainter* canvas, int index, const QRect& rect,
         color = QColor(255, 255, 191);
     canvas->setPen(color);
     canvas->drawText(rect.left() + 2, rect.top() + canvas->fontMetrics().ascent(), text);
+}
+
+std::string TMainForm::FilenameField() const
+{
+    const QByteArray raw = Edit1->property("name").toByteArray();
+    const std::string bytes(raw.constData(), static_cast<size_t>(raw.size()));
+    if (Edit1->text() == DisplayString(bytes))
+        return bytes;
+    return platform::QStringToAnsi(Edit1->text());
+}
+
+void TMainForm::Memo1Exit()
+{
+    // Lines are stored with CR LF; characters Windows-1252 cannot hold become "?".
+    QString text = Memo1->toPlainText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n')).replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    app::SaveComment(FilenameField(), platform::QStringToAnsi(text));
 }

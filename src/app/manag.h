@@ -10,10 +10,10 @@
 
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPainter;
 class TFlatButton;
 class TListBox;
+class TMemo;
 class TTabSet;
 
 class TMainForm : public QWidget {
@@ -32,7 +32,7 @@ public:
     TListBox* ListBox1 = nullptr;
     TTabSet* TabSet1 = nullptr;
     QLineEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr, *Edit4 = nullptr, *Edit5 = nullptr;
-    QPlainTextEdit* Memo1 = nullptr;
+    TMemo* Memo1 = nullptr;
 
     // Process-wide state owned by the main window.
     app::ConfigState Config;
@@ -45,6 +45,7 @@ public:
     void FlatButton8Click();
     bool TabSet1Change(int newTab);
     void ListBox1Click();
+    void Memo1Exit();
     void ListBox1DrawItem(QPainter* canvas, int index, const QRect& rect, bool selected);
 
     // Routines of the window.
@@ -53,6 +54,8 @@ public:
     void RefillList();  // for CurrentTab, after a dialog changed the profile
     void ClearDetails();
     int CurrentTab() const;
+    // The name in the Filename field, as the bytes it stands for.
+    std::string FilenameField() const;
     void SetCurrentTab(int tab);
 
 protected:
@@ -60,6 +63,9 @@ protected:
 
 private:
     void CreateControls();
+    // Runs a button's handler the way the toolkit does: the memo is left (and saved) first.
+    void Bind(TFlatButton* button, void (TMainForm::*handler)());
+    void LeaveMemo();
     void FillListForTab(int tab);
     void ShowArchiveDetails(app::ArchiveDir which);
 };

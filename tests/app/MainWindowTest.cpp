@@ -5,6 +5,7 @@
 #include "support/TempDir.h"
 #include "widgets/FlatButtons.h"
 #include "widgets/ListBox.h"
+#include "widgets/Memo.h"
 #include "widgets/TabSet.h"
 
 #include <QAccessible>

@@ -1,0 +1,116 @@
+#include "CommentStore.h"
+
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/ProgramDir.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+
+namespace app {
+
+namespace {
+
+using L = CommentRecordLayout;
+using Record = std::array<uint8_t, L::Size>;
+
+std::string_view Key(std::string_view name) { return name.substr(0, std::min(name.size(), L::NameCapacity)); }
+
+bool Matches(const Record& r, std::string_view key)
+{
+    // Bytes behind the counted part mean nothing; a length above the field's capacity cannot match.
+    const size_t n = r[L::NameLength];
+    return n == key.size() && n <= L::NameCapacity && std::memcmp(r.data() + L::Name, key.data(), n) == 0;
+}
+
+std::string CommentOf(const Record& r)
+{
+    const size_t n = std::min<size_t>(r[L::CommentLength], L::CommentCapacity);
+    return std::string(reinterpret_cast<const char*>(r.data() + L::Comment), n);
+}
+
+void SetComment(Record& r, std::string_view text)
+{
+    const size_t n = std::min(text.size(), L::CommentCapacity);
+    r[L::CommentLength] = static_cast<uint8_t>(n);
+    std::memcpy(r.data() + L::Comment, text.data(), n);
+    std::fill(r.begin() + static_cast<std::ptrdiff_t>(L::Comment + n), r.end(), 0);
+}
+
+// Opens user.dat for find and save, creating it empty when it cannot be opened.
+std::unique_ptr<platform::FileStream> OpenOrCreate(platform::FileStream::Mode mode)
+{
+    const std::string path = CommentFilePath();
+    try {
+        return std::make_unique<platform::FileStream>(path, mode);
+    } catch (const platform::Exception&) {
+        // Only a missing file is created: one that exists but cannot be opened is never truncated.
+        if (platform::FileExists(path))
+            throw platform::FileCreateError(path);
+        return std::make_unique<platform::FileStream>(path, platform::FileStream::Create);
+    }
+}
+
+}  // namespace
+
+std::string CommentFilePath() { return platform::ProgramDirectory() + "/" + kCommentFileName; }
+
+std::optional<std::string> FindComment(std::string_view name)
+{
+    const std::string_view key = Key(name);
+    auto file = OpenOrCreate(platform::FileStream::OpenRead);
+    const int64_t size = file->Size();
+    Record r;
+    for (int64_t pos = 0; pos < size; pos += L::Size) {
+        file->ReadBuffer(r.data(), r.size());
+        if (Matches(r, key))
+            return CommentOf(r);
+    }
+    return std::nullopt;
+}
+
+void SaveComment(std::string_view name, std::string_view text)
+{
+    const std::string_view key = Key(name);
+    auto file = OpenOrCreate(platform::FileStream::OpenReadWrite);
+    const int64_t size = file->Size();
+    Record r;
+    for (int64_t pos = 0; pos < size; pos += L::Size) {
+        file->ReadBuffer(r.data(), r.size());
+        if (Matches(r, key)) {
+            SetComment(r, text);
+            file->Seek(pos);
+            file->WriteBuffer(r.data(), r.size());
+            return;
+        }
+    }
+    Record fresh {};
+    fresh[L::NameLength] = static_cast<uint8_t>(key.size());
+    std::memcpy(fresh.data() + L::Name, key.data(), key.size());
+    SetComment(fresh, text);
+    file->Seek(size);
+    file->WriteBuffer(fresh.data(), fresh.size());
+}
+
+void RemoveComments(std::string_view name)
+{
+    const std::string_view key = Key(name);
+    const std::string path = CommentFilePath();
+    std::string kept;
+    {
+        platform::FileStream file(path, platform::FileStream::OpenRead);
+        const int64_t size = file.Size();
+        Record r;
+        for (int64_t pos = 0; pos < size; pos += L::Size) {
+            file.ReadBuffer(r.data(), r.size());
+            if (!Matches(r, key))
+                kept.append(reinterpret_cast<const char*>(r.data()), r.size());
+        }
+    }
+    // Never remove first and write later: a crash in between would lose every other note.
+    platform::ReplaceFileContents(path, kept);
+}
+
+}  // namespace app
