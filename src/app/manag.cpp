@@ -11,6 +11,7 @@
 #include "widgets/FlatButtons.h"
 #include "widgets/ListBox.h"
 #include "widgets/Memo.h"
+#include "widgets/SkinnedWindow.h"
 #include "widgets/TabSet.h"
 
 #include <QApplication>
@@ -58,27 +59,20 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
     setWindowTitle(QStringLiteral("Kestrel Series - Turnmail manager"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setFont(MakeFont("MS Sans Serif", 11, false));
-    // A one-pixel border around a 638 x 478 client area.
-    setFixedSize(640, 480);
+    CreateControls();
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    CreateControls();
     FormCreate();
 }
 
 void TMainForm::CreateControls()
 {
     InstallFlatButtonAccessibility();
-    Client = new QWidget(this);
-    Client->setObjectName(QStringLiteral("ClientArea"));
-    Client->setGeometry(1, 1, 638, 478);
-
-    Image1 = new QLabel(Client);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(0, 0, 640, 480);
-    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Image1->setPixmap(QPixmap(QStringLiteral(":/turnex/main.bmp")));
-    Image1->setAccessibleName(QStringLiteral("Image1"));
+    Client = CreateSkinClient(this, QSize(638, 478), QStringLiteral(":/turnex/main.bmp"), &Image1);
+    // Presses on the controls stay with them: only the picture and the border drag the window.
+    Client->setAttribute(Qt::WA_NoMousePropagation);
+    Dragger = new WindowDragger(this, Image1);
+    new WindowDragger(this, this);
 
     auto label = [this](const char* name, int x, int y, const char* text) {
         auto* l = new QLabel(QString::fromLatin1(text), Client);
@@ -207,14 +201,7 @@ void TMainForm::LeaveMemo()
         Memo1->clearFocus();
 }
 
-void TMainForm::paintEvent(QPaintEvent*)
-{
-    // The one-pixel black outline of the borderless window.
-    QPainter p(this);
-    p.setPen(Qt::black);
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(0, 0, width() - 1, height() - 1);
-}
+void TMainForm::paintEvent(QPaintEvent*) { PaintOutline(this); }
 
 // ---- start-up ----
 

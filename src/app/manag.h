@@ -15,6 +15,7 @@ class TFlatButton;
 class TListBox;
 class TMemo;
 class TTabSet;
+class WindowDragger;
 
 class TMainForm : public QWidget {
     Q_OBJECT
@@ -24,6 +25,7 @@ public:
     // Controls, named as in the window's design.
     QWidget* Client = nullptr;  // the client area, inside the one-pixel border
     QLabel* Image1 = nullptr;
+    WindowDragger* Dragger = nullptr;  // moves the window by its picture
     QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr, *Label5 = nullptr,
            *Label6 = nullptr, *Label7 = nullptr, *Label8 = nullptr;
     TFlatButton *FlatButton1 = nullptr, *FlatButton2 = nullptr, *FlatButton3 = nullptr, *FlatButton4 = nullptr,

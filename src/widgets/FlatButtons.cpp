@@ -8,6 +8,7 @@
 
 TFlatButton::TFlatButton(QWidget* parent, const QString& name) : QWidget(parent)
 {
+    InstallFlatButtonAccessibility();
     setObjectName(name);
     resize(89, 23);
     QFont f(QStringLiteral("Arial"));
@@ -79,6 +80,14 @@ void TFlatButton::RedrawRaised()
     // At once, not scheduled: the face must show the new state before anything else runs.
     if (isVisible())
         repaint();
+}
+
+bool TFlatButton::event(QEvent* e)
+{
+    // Placed on a parent, the button shows its name until a caption is assigned.
+    if (e->type() == QEvent::ParentChange && parentWidget())
+        SetCaption(objectName());
+    return QWidget::event(e);
 }
 
 void TFlatButton::paintEvent(QPaintEvent*)
