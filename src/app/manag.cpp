@@ -3,18 +3,26 @@
 #include "app/BattleFile.h"
 #include "app/Catalogue.h"
 #include "app/CommentStore.h"
+#include "dialogs/game.h"
+#include "dialogs/options.h"
+#include "dialogs/select.h"
 #include "platform/CodePage.h"
 #include "platform/Desktop.h"
 #include "platform/Files.h"
 #include "platform/ProgramDir.h"
 #include "platform/Registry.h"
+#include "widgets/EditBytes.h"
 #include "widgets/FlatButtons.h"
 #include "widgets/ListBox.h"
 #include "widgets/Memo.h"
+#include "widgets/RadioGroup.h"
 #include "widgets/SkinnedWindow.h"
 #include "widgets/TabSet.h"
 
 #include <QApplication>
+#include <QListWidgetItem>
+
+#include <algorithm>
 #include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,6 +71,9 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     FormCreate();
+    OKBottomDlg = new TOKBottomDlg(this);
+    OKBottomDlg1 = new TOKBottomDlg1(this);
+    OKBottomDlg2 = new TOKBottomDlg2(this);
 }
 
 void TMainForm::CreateControls()
@@ -170,8 +181,14 @@ void TMainForm::CreateControls()
     SetColors(Memo1, Qt::black, Qt::white);
 
     Bind(FlatButton1, &TMainForm::Button1Click);
+    Bind(FlatButton2, &TMainForm::FlatButton2Click);
     Bind(FlatButton3, &TMainForm::FlatButton3Click);
+    Bind(FlatButton5, &TMainForm::FlatButton5Click);
+    Bind(FlatButton6, &TMainForm::FlatButton6Click);
+    Bind(FlatButton7, &TMainForm::FlatButton7Click);
     Bind(FlatButton8, &TMainForm::FlatButton8Click);
+    Bind(FlatButton9, &TMainForm::FlatButton9Click);
+    Bind(FlatButton10, &TMainForm::FlatButton10Click);
     Memo1->OnExit = [this] { Guarded([this] { Memo1Exit(); }); };
     connect(ListBox1, &TListBox::Click, this, [this] { Guarded([this] { ListBox1Click(); }); });
     ListBox1->OnDrawItem = [this](QPainter* p, int index, const QRect& r, bool selected) {
@@ -351,8 +368,7 @@ void TMainForm::ListBox1Click()
             return;
         Memo1->clear();
         const std::string name = index < static_cast<int>(FileNames.size()) ? FileNames[static_cast<size_t>(index)] : std::string();
-        Edit1->setText(DisplayString(name));
-        Edit1->setProperty("name", QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+        SetEditBytes(Edit1, name);
         app::BattleDetailsSink sink;
         sink.Side = [this](const std::string& v) { Edit5->setText(AnsiToQString(v)); };
         sink.CurrentTurn = [this](const std::string& v) { Edit4->setText(AnsiToQString(v)); };
@@ -415,14 +431,7 @@ void TMainForm::ListBox1DrawItem(QPainter* canvas, int index, const QRect& rect,
     canvas->drawText(rect.left() + 2, rect.top() + canvas->fontMetrics().ascent(), text);
 }
 
-std::string TMainForm::FilenameField() const
-{
-    const QByteArray raw = Edit1->property("name").toByteArray();
-    const std::string bytes(raw.constData(), static_cast<size_t>(raw.size()));
-    if (Edit1->text() == DisplayString(bytes))
-        return bytes;
-    return platform::QStringToAnsi(Edit1->text());
-}
+std::string TMainForm::FilenameField() const { return EditBytes(Edit1); }
 
 void TMainForm::Memo1Exit()
 {
@@ -430,4 +439,140 @@ void TMainForm::Memo1Exit()
     QString text = Memo1->toPlainText();
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n')).replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
     app::SaveComment(FilenameField(), platform::QStringToAnsi(text));
+}
+
+// ---- game selection and launching ----
+
+void TMainForm::FlatButton10Click()
+{
+    OKBottomDlg1->RadioGroup1->SetItemIndex(Config.CurrentGame);
+    Config.Current().SetSelected(0);
+    if (OKBottomDlg1->ShowModal() == 1) {
+        Config.CurrentGame = static_cast<uint8_t>(std::clamp(OKBottomDlg1->RadioGroup1->ItemIndex(), 0, 2));
+        Config.Current().SetSelected(1);
+        // A failed write leaves the new game flagged in memory while the window still shows the old one.
+        app::SaveConfiguration(Config);
+        Config.GameDir = Config.Current().GameDir();
+        Label8->setText(QString::fromLatin1(app::GameNames[Config.CurrentGame]));
+        Label8->adjustSize();
+        RefillList();
+        ClearDetails();
+    }
+    Config.Current().SetSelected(1);
+}
+
+void TMainForm::FlatButton9Click()
+{
+    std::string path;
+    switch (Config.CurrentGame) {
+    case 0: {
+        const std::string dir = Config.Profile(0).GameDir();
+        std::string exe = "\\iron plain.exe";
+        if (platform::FileExists(dir + "\\iron plain#.exe") && OKBottomDlg2->ShowModal() != 1)
+            exe = "\\iron plain#.exe";
+        path = dir + exe;
+        break;
+    }
+    case 1: path = Config.Profile(1).GameDir() + "\\grey coast.exe"; break;
+    default: path = Config.Profile(2).GameDir() + "\\jade tide.exe"; break;
+    }
+    // The game runs on its own; its start is neither awaited nor checked.
+    platform::TheDesktop().StartProgram(path, Config.GameDir);
+}
+
+// ---- options ----
+
+void TMainForm::FlatButton2Click()
+{
+    app::GameProfile profile = Config.Current();
+    SetEditBytes(OKBottomDlg->Edit1, profile.OutgoingDir());
+    SetEditBytes(OKBottomDlg->Edit2, profile.IncomingDir());
+    SetEditBytes(OKBottomDlg->Edit3, profile.GameDir());
+    OKBottomDlg->RadioGroup1->SetItemIndex(std::min<int>(profile.ZipOverwrite(), 2));
+    OKBottomDlg->Label1->setText(QString::fromLatin1(app::GameNames[Config.CurrentGame]) + QStringLiteral(" - Options"));
+    if (OKBottomDlg->ShowModal() != 1)
+        return;
+    profile.SetOutgoingDir(EditBytes(OKBottomDlg->Edit1));
+    profile.SetIncomingDir(EditBytes(OKBottomDlg->Edit2));
+    profile.SetGameDir(EditBytes(OKBottomDlg->Edit3));
+    Config.GameDir = profile.GameDir();
+    profile.SetZipOverwrite(static_cast<uint8_t>(std::max(OKBottomDlg->RadioGroup1->ItemIndex(), 0)));
+    app::SaveConfiguration(Config);
+    // The details panel keeps what it showed.
+    RefillList();
+}
+
+// ---- copy, move, delete ----
+
+std::string TMainForm::SelectedName(int tab) const
+{
+    const int index = ListBox1->ItemIndex();
+    if (tab == 0)
+        return index >= 0 && index < static_cast<int>(FileNames.size()) ? FileNames[static_cast<size_t>(index)] : std::string();
+    const QListWidgetItem* item = ListBox1->currentItem();
+    const QByteArray raw = item ? item->data(Qt::UserRole).toByteArray() : QByteArray();
+    return std::string(raw.constData(), static_cast<size_t>(raw.size()));
+}
+
+void TMainForm::FlatButton5Click()
+{
+    if (ListBox1->ItemIndex() < 0) {
+        platform::TheDesktop().ShowMessage("Select a game!");
+        return;
+    }
+    const auto folder = platform::TheDesktop().BrowseForFolder("COPY - Select destination: ");
+    if (!folder)
+        return;
+    const std::string name = SelectedName(0);
+    // Overwrites a file of the same name; the result is not reported.
+    platform::CopyFileOverwrite(Config.GameDir + "\\" + name, *folder + "\\" + name);
+}
+
+void TMainForm::FlatButton6Click()
+{
+    if (ListBox1->ItemIndex() < 0) {
+        platform::TheDesktop().ShowMessage("Select a game!");
+        return;
+    }
+    const auto folder = platform::TheDesktop().BrowseForFolder("MOVE - Select destination: ");
+    if (folder) {
+        const std::string name = SelectedName(0);
+        // Never overwrites; the rebuilt list shows whether the battle went.
+        platform::MoveFileNoReplace(Config.GameDir + "\\" + name, *folder + "\\" + name);
+    }
+    FillBattleList();
+    ClearDetails();
+}
+
+void TMainForm::FlatButton7Click()
+{
+    if (ListBox1->ItemIndex() < 0) {
+        platform::TheDesktop().ShowMessage("Select a file!");
+        return;
+    }
+    const int tab = TabSet1->currentIndex();
+    const std::string name = SelectedName(tab);
+    std::string dir = Config.GameDir;
+    if (tab == 1)
+        dir = Config.Current().OutgoingDir();
+    else if (tab == 2)
+        dir = Config.Current().IncomingDir();
+    const std::string path = dir + "\\" + name;
+    const bool yes = platform::TheDesktop().MessageBox("You want delete file " + name + "! Are you sure?", "Delete file",
+                                                       platform::MB_YESNO) == platform::IDYES;
+    if (tab == 0) {
+        if (yes) {
+            platform::DeleteFile(path);
+            // The note goes with the file, and only when the file is really gone. A store that
+            // does not exist holds no note to remove.
+            if (!platform::FileExists(path) && platform::FileExists(app::CommentFilePath()))
+                app::RemoveComments(name);
+        }
+        FillBattleList();
+        ClearDetails();
+    } else {
+        if (yes)
+            platform::DeleteFile(path);
+        FillArchiveList(dir);
+    }
 }

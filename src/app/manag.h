@@ -16,6 +16,9 @@ class TListBox;
 class TMemo;
 class TTabSet;
 class WindowDragger;
+class TOKBottomDlg;
+class TOKBottomDlg1;
+class TOKBottomDlg2;
 
 class TMainForm : public QWidget {
     Q_OBJECT
@@ -36,6 +39,11 @@ public:
     QLineEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr, *Edit4 = nullptr, *Edit5 = nullptr;
     TMemo* Memo1 = nullptr;
 
+    // The dialogs, created hidden at start-up in this order.
+    TOKBottomDlg* OKBottomDlg = nullptr;    // Options
+    TOKBottomDlg1* OKBottomDlg1 = nullptr;  // game selection
+    TOKBottomDlg2* OKBottomDlg2 = nullptr;  // mod choice
+
     // Process-wide state owned by the main window.
     app::ConfigState Config;
     std::vector<std::string> FileNames;  // plain names behind the "Battles" entries
@@ -43,6 +51,12 @@ public:
     // Handlers.
     void FormCreate();
     void Button1Click();
+    void FlatButton2Click();   // Options
+    void FlatButton5Click();   // Copy
+    void FlatButton6Click();   // Move
+    void FlatButton7Click();   // Delete
+    void FlatButton9Click();   // Run Game
+    void FlatButton10Click();  // Select Game
     void FlatButton3Click();
     void FlatButton8Click();
     bool TabSet1Change(int newTab);
@@ -69,5 +83,7 @@ private:
     void Bind(TFlatButton* button, void (TMainForm::*handler)());
     void LeaveMemo();
     void FillListForTab(int tab);
+    // The plain name of the selected entry: a battle's file name or an archive's name.
+    std::string SelectedName(int tab) const;
     void ShowArchiveDetails(app::ArchiveDir which);
 };

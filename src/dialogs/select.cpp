@@ -1,0 +1,42 @@
+#include "dialogs/select.h"
+
+#include "app/ConfigStore.h"
+#include "dialogs/DialogLook.h"
+#include "widgets/FlatButtons.h"
+#include "widgets/RadioGroup.h"
+
+#include <QLabel>
+
+TOKBottomDlg1::TOKBottomDlg1(QWidget* parent) : TSkinnedDialog(parent)
+{
+    setObjectName(QStringLiteral("OKBottomDlg1"));
+    setWindowTitle(QStringLiteral("Select"));
+    Label1 = new QLabel(QStringLiteral("Select a game"), Client);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(32, 7, 185, 16);
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->setFont(DialogFont("Verdana", 13, true));
+    SetDialogColors(Label1, Qt::transparent, Qt::black);
+    QStringList games;
+    for (const char* name : app::GameNames)
+        games << QString::fromLatin1(name);
+    RadioGroup1 = new TRadioGroup(QStringLiteral(" Vantaris "), games, Client);
+    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
+    RadioGroup1->setGeometry(24, 64, 201, 161);
+    RadioGroup1->setFont(DialogFont("Verdana", 11, false));
+    SetDialogColors(RadioGroup1, QColor(41, 41, 33), Qt::white);
+    auto button = [this](const char* name, QRect geometry, const char* caption) {
+        auto* b = new TFlatButton(Client, QString::fromLatin1(name));
+        b->setGeometry(geometry);
+        b->SetCaption(QString::fromLatin1(caption));
+        b->SetColor(QColor(51, 51, 51));
+        b->SetRaiseColor(QColor(102, 102, 102));
+        b->SetFont(DialogFont("Verdana", 11, true));
+        b->SetFontColor(Qt::white);
+        return b;
+    };
+    FlatButton1 = button("FlatButton1", {25, 245, 88, 23}, "OK");
+    FlatButton2 = button("FlatButton2", {137, 245, 88, 23}, "Cancel");
+    FlatButton1->OnClick = [this](TFlatButton*) { FlatButton1Click(); };
+    FlatButton2->OnClick = [this](TFlatButton*) { FlatButton2Click(); };
+}
