@@ -6,6 +6,7 @@
 #include "dialogs/game.h"
 #include "dialogs/options.h"
 #include "dialogs/select.h"
+#include "mail/Mail.h"
 #include "platform/CodePage.h"
 #include "platform/Desktop.h"
 #include "platform/Files.h"
@@ -189,6 +190,7 @@ void TMainForm::CreateControls()
     Bind(FlatButton8, &TMainForm::FlatButton8Click);
     Bind(FlatButton9, &TMainForm::FlatButton9Click);
     Bind(FlatButton10, &TMainForm::FlatButton10Click);
+    Bind(FlatButton11, &TMainForm::FlatButton11Click);
     Memo1->OnExit = [this] { Guarded([this] { Memo1Exit(); }); };
     connect(ListBox1, &TListBox::Click, this, [this] { Guarded([this] { ListBox1Click(); }); });
     ListBox1->OnDrawItem = [this](QPainter* p, int index, const QRect& r, bool selected) {
@@ -575,4 +577,32 @@ void TMainForm::FlatButton7Click()
             platform::DeleteFile(path);
         FillArchiveList(dir);
     }
+}
+
+// ---- mail ----
+
+void TMainForm::FlatButton11Click()
+{
+    const int index = ListBox1->ItemIndex();
+    if (index < 0) {
+        platform::TheDesktop().ShowMessage("Select file!");
+        return;
+    }
+    const int tab = TabSet1->currentIndex();
+    std::string path;
+    std::string subject;
+    if (tab == 0) {
+        path = Config.GameDir + "\\" + SelectedName(0);
+        subject = platform::QStringToAnsi(ListBox1->item(index)->text());  // the battle's title
+    } else {
+        const app::ArchiveDir which = tab == 1 ? app::ArchiveDir::Outgoing : app::ArchiveDir::Incoming;
+        app::EnsureTrailingBackslash(Config, which);
+        subject = SelectedName(tab);
+        path = Config.Current().ArchiveDirectory(which) + subject;
+    }
+    mail::MailParams params;
+    params.Add("subject=" + subject);
+    params.Add("attachment0=" + path);
+    params.Add("body=Mail from Turnmail Manager\r\nGood Luck");
+    mail::SendMailMessage(params);
 }

@@ -57,6 +57,7 @@ public:
     void FlatButton7Click();   // Delete
     void FlatButton9Click();   // Run Game
     void FlatButton10Click();  // Select Game
+    void FlatButton11Click();  // Send mail
     void FlatButton3Click();
     void FlatButton8Click();
     bool TabSet1Change(int newTab);

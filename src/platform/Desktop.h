@@ -44,6 +44,9 @@ public:
     virtual void ShowError(const std::string& text) = 0;
     // The hourglass cursor while a long step runs; nothing to show by default.
     virtual void SetBusyCursor(bool /*busy*/) {}
+    // Every window of the program takes input again (true) or none (false), while a dialog of
+    // another program is open; nothing to do by default.
+    virtual void EnableWindows(bool /*enabled*/) {}
     // The zip component's password prompt (masked, at most 80 characters); false on Cancel.
     virtual bool PasswordQuery(const std::string& /*caption*/, const std::string& /*prompt*/, std::string& /*value*/)
     {

@@ -20,8 +20,8 @@ EInOutError::EInOutError(int code) : Exception(InOutText(code)), ErrorCode(code)
 std::string FormatMessage(std::string_view format, std::string_view value)
 {
     std::string out(format);
-    for (const char* spec : {"%s", "%d"}) {
-        auto pos = out.find(spec);
+    for (const char* marker : {"%s", "%d"}) {
+        auto pos = out.find(marker);
         if (pos != std::string::npos) {
             out.replace(pos, 2, value);
             break;

@@ -1,12 +1,15 @@
 #include "QtDesktop.h"
 
 #include "CodePage.h"
+#include "dialogs/PasswordDlg.h"
 #include "Paths.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
@@ -137,6 +140,34 @@ void QtDesktop::SetBusyCursor(bool busy)
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QApplication::restoreOverrideCursor();
+}
+
+void QtDesktop::EnableWindows(bool enabled)
+{
+    if (enabled) {
+        for (const auto& window : disabledWindows_)
+            if (window)
+                window->setEnabled(true);
+        disabledWindows_.clear();
+        return;
+    }
+    // A window that was disabled already stays so afterwards.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isEnabled()) {
+            window->setEnabled(false);
+            disabledWindows_.append(window);
+        }
+    }
+}
+
+bool QtDesktop::PasswordQuery(const std::string& caption, const std::string& prompt, std::string& value)
+{
+    TPasswordDlg dialog(ActiveWindow());
+    dialog.setWindowTitle(AnsiToQString(caption));
+    dialog.Label1->setText(AnsiToQString(prompt));
+    dialog.exec();
+    value = dialog.Result == 1 ? QStringToAnsi(dialog.Edit1->text()) : std::string();
+    return dialog.Result == 1;
 }
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
 #include "Desktop.h"
 
+#include <QList>
 #include <QPointer>
 
 class QWidget;
@@ -20,12 +21,16 @@ public:
     void StartProgram(const std::string& file, const std::string& workDir) override;
     void ShowError(const std::string& text) override;
     void SetBusyCursor(bool busy) override;
+    void EnableWindows(bool enabled) override;
+    bool PasswordQuery(const std::string& caption, const std::string& prompt, std::string& value) override;
 
     // The help window of the last ShowHelp, for tests.
     QWidget* HelpWindow() const;
 
 private:
     QPointer<QTextBrowser> help_;
+    // The windows EnableWindows(false) disabled: only these are enabled again.
+    QList<QPointer<QWidget>> disabledWindows_;
 };
 
 }  // namespace platform

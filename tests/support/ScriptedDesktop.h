@@ -8,7 +8,7 @@
 #include <vector>
 
 struct Shown {
-    enum Kind { Message, Box, Input, Folder, Help, Start, Error } kind;
+    enum Kind { Message, Box, Input, Folder, Help, Start, Error, Password } kind;
     std::string text;     // message text, prompt, folder title, file
     std::string caption;  // caption, working directory
     unsigned flags = 0;
@@ -51,6 +51,17 @@ public:
         shown.push_back({Shown::Start, file, workDir, 0});
     }
     void ShowError(const std::string& text) override { shown.push_back({Shown::Error, text, {}, 0}); }
+    void EnableWindows(bool enabled) override { windowsEnabled.push_back(enabled); }
+    bool PasswordQuery(const std::string& caption, const std::string& prompt, std::string& value) override
+    {
+        shown.push_back({Shown::Password, prompt, caption, 0});
+        if (passwordAnswers.empty())
+            return false;
+        auto a = passwordAnswers.front();
+        passwordAnswers.pop_front();
+        value = a.first ? a.second : std::string();
+        return a.first;
+    }
 
     std::vector<std::string> Errors() const
     {
@@ -62,9 +73,11 @@ public:
     }
 
     std::vector<Shown> shown;
+    std::vector<bool> windowsEnabled;  // every EnableWindows call, in order
     std::deque<int> boxAnswers;
     std::deque<std::pair<bool, std::string>> inputAnswers;
     std::deque<std::optional<std::string>> folderAnswers;
+    std::deque<std::pair<bool, std::string>> passwordAnswers;  // (OK clicked, text typed)
 
 private:
     static int Next(std::deque<int>& q, int fallback)

@@ -1,0 +1,18 @@
+# The zip component and libraries against libzip and Info-ZIP, in the same run.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
+add_executable(bench_zipdir ${CMAKE_CURRENT_LIST_DIR}/ZipDirBench.cpp)
+target_link_libraries(bench_zipdir PRIVATE turnex_archive turnex_ui PkgConfig::LIBZIP)
+target_include_directories(bench_zipdir PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+set_target_properties(bench_zipdir PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+
+add_executable(bench_ziplib ${CMAKE_CURRENT_LIST_DIR}/ZipLibBench.cpp)
+target_link_libraries(bench_ziplib PRIVATE turnex_archive turnex_ui)
+target_include_directories(bench_ziplib PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+target_compile_definitions(bench_ziplib PRIVATE ZIP_LIB_DIR="${TURNEX_BIN_DIR}")
+set_target_properties(bench_ziplib PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+foreach(lib ziplib unzlib)
+  if(TARGET ${lib})
+    add_dependencies(bench_ziplib ${lib})
+  endif()
+endforeach()

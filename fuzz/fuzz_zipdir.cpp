@@ -1,0 +1,66 @@
+// Any file contents as a zip archive: the central directory reader must end every failure in a
+// report and an empty name, never read past what it holds, never hang.
+#include "archive/ZipComp.h"
+#include "platform/Desktop.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+class QuietDesktop : public platform::Desktop {
+public:
+    void ShowMessage(const std::string&) override { ++shown; }
+    int MessageBox(const std::string&, const std::string&, unsigned) override { return platform::IDOK; }
+    bool InputQuery(const std::string&, const std::string&, std::string&, int) override { return false; }
+    std::optional<std::string> BrowseForFolder(const std::string&) override { return std::nullopt; }
+    void ShowHelp(const std::string&) override {}
+    void StartProgram(const std::string&, const std::string&) override {}
+    void ShowError(const std::string&) override {}
+    int shown = 0;
+};
+
+const std::string& File()
+{
+    static std::string file = [] {
+        char tmpl[] = "/tmp/turnex-fuzz-zip-XXXXXX";
+        return std::string(mkdtemp(tmpl)) + "/a.zip";
+    }();
+    return file;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static QuietDesktop desktop;
+    platform::SetDesktop(&desktop);
+    if (FILE* f = std::fopen(File().c_str(), "wb")) {
+        std::fwrite(data, 1, size, f);
+        std::fclose(f);
+    }
+    TZipComponent zip;
+    int updates = 0;
+    zip.OnDirUpdate = [&](TZipComponent*) { ++updates; };
+    desktop.shown = 0;
+    zip.SetZipFileName(File());
+    if (updates != 1)
+        std::abort();
+    if (zip.GetZipFileName().empty()) {
+        // A failed read always says why.
+        if (zip.Message.empty() || desktop.shown == 0 || zip.Count() != 0 || zip.FirstLocalOffset != 0)
+            std::abort();
+    } else {
+        if (zip.Count() != static_cast<int32_t>(zip.DirEntries.size()))
+            std::abort();
+        for (const auto& e : zip.DirEntries) {
+            if (e.FileName.size() != e.FileNameLength)
+                std::abort();
+            if (e.ExtraFieldLength ? e.ExtraData.size() != e.ExtraFieldLength + 1u : !e.ExtraData.empty())
+                std::abort();
+        }
+    }
+    return 0;
+}

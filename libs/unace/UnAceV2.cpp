@@ -1,0 +1,166 @@
+// libunacev2.so: the three entry points of the unace library, on the decoder of this folder.
+#include "AceArchive.h"
+#include "AceExtractor.h"
+#include "archive/unaceh.h"
+#include "platform/Paths.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#define UNACE_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+using archive::kAceArchiveDataRecord;
+using archive::kAceExtractRecord;
+using archive::kAceInitRecord;
+
+// What the archive-data record points at; callers only test the address for null.
+struct ArchiveInfo {
+    uint32_t members = 0;
+    uint32_t flags = 0;
+} TheArchiveInfo;
+
+char* CommentBuffer = nullptr;
+size_t CommentBufferSize = 0;
+
+// The archive file mapped read-only for one call.
+class MappedFile {
+public:
+    explicit MappedFile(const std::string& path)
+    {
+        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return;
+        struct stat st {};
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            size_ = static_cast<size_t>(st.st_size);
+            if (size_ == 0) {
+                ok_ = true;
+            } else {
+                void* p = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+                if (p != MAP_FAILED) {
+                    data_ = static_cast<const uint8_t*>(p);
+                    ok_ = true;
+                }
+            }
+        }
+        close(fd);
+    }
+    ~MappedFile()
+    {
+        if (data_)
+            munmap(const_cast<uint8_t*>(data_), size_);
+    }
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    bool Ok() const { return ok_; }
+    std::span<const uint8_t> Bytes() const { return {data_, data_ ? size_ : 0}; }
+
+private:
+    const uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+    bool ok_ = false;
+};
+
+int32_t ResultOf(ace::Status status)
+{
+    switch (status) {
+    case ace::Status::Ok: return archive::kAceOk;
+    case ace::Status::NotAce: return archive::kAceErrorNotAce;
+    case ace::Status::Truncated:
+    case ace::Status::CorruptHeader:
+    case ace::Status::CorruptData:
+    case ace::Status::CrcError: return archive::kAceErrorDamaged;
+    case ace::Status::Unsupported: return archive::kAceErrorUnsupported;
+    case ace::Status::Encrypted: return archive::kAceErrorEncrypted;
+    case ace::Status::MultiVolume: return archive::kAceErrorMultiVolume;
+    case ace::Status::UnsafeName: return archive::kAceErrorUnsafeName;
+    case ace::Status::WriteError: return archive::kAceErrorWrite;
+    }
+    return archive::kAceErrorDamaged;
+}
+
+const char* TextAt(const uint8_t* record, size_t offset)
+{
+    return static_cast<const char*>(archive::GetRecordAddress(record, offset));
+}
+
+std::vector<std::string> SplitLines(const char* text)
+{
+    std::vector<std::string> out;
+    std::string cur;
+    for (const char* p = text; p && *p; ++p) {
+        if (*p == '\r' || *p == '\n') {
+            if (!cur.empty())
+                out.push_back(cur);
+            cur.clear();
+        } else {
+            cur += *p;
+        }
+    }
+    if (!cur.empty())
+        out.push_back(cur);
+    return out;
+}
+
+}  // namespace
+
+UNACE_EXPORT int32_t ACEInitDll(void* record)
+{
+    if (!record)
+        return archive::kAceErrorParameter;
+    const auto* r = static_cast<const uint8_t*>(record);
+    CommentBuffer = static_cast<char*>(const_cast<void*>(archive::GetRecordAddress(r, kAceInitRecord.commentBuffer)));
+    int32_t size = archive::GetRecordNumber(r, kAceInitRecord.commentBufferSize);
+    CommentBufferSize = CommentBuffer && size > 0 ? static_cast<size_t>(size) : 0;
+    return archive::kAceOk;
+}
+
+UNACE_EXPORT int32_t ACEReadArchiveData(const char* archivePath, void* record)
+{
+    if (!record)
+        return archive::kAceErrorParameter;
+    auto* r = static_cast<uint8_t*>(record);
+    archive::PutRecordAddress(r, kAceArchiveDataRecord.archiveInfo, nullptr);
+    if (!archivePath)
+        return archive::kAceErrorParameter;
+    MappedFile file(platform::NativePath(archivePath));
+    if (!file.Ok())
+        return archive::kAceErrorOpen;
+    ace::AceArchive ace;
+    ace::Status status = ace.Open(file.Bytes());
+    if (!ace.IsAce())
+        return archive::kAceErrorNotAce;
+    TheArchiveInfo.members = static_cast<uint32_t>(ace.Members().size());
+    TheArchiveInfo.flags = (ace.IsSolid() ? 1u : 0u) | (ace.IsMultiVolume() ? 2u : 0u);
+    archive::PutRecordAddress(r, kAceArchiveDataRecord.archiveInfo, &TheArchiveInfo);
+    if (CommentBuffer && CommentBufferSize > 0) {
+        size_t n = std::min(ace.Comment().size(), CommentBufferSize - 1);
+        std::memcpy(CommentBuffer, ace.Comment().data(), n);
+        CommentBuffer[n] = '\0';
+    }
+    return ResultOf(status);
+}
+
+UNACE_EXPORT int32_t ACEExtract(const char* archivePath, void* record)
+{
+    if (!record || !archivePath)
+        return archive::kAceErrorParameter;
+    const auto* r = static_cast<const uint8_t*>(record);
+    const char* dest = TextAt(r, kAceExtractRecord.destinationDir);
+    if (!dest || !*dest)
+        return archive::kAceErrorParameter;
+    MappedFile file(platform::NativePath(archivePath));
+    if (!file.Ok())
+        return archive::kAceErrorOpen;
+    std::string destDir = platform::NativePath(dest);
+    while (destDir.size() > 1 && destDir.back() == '/')
+        destDir.pop_back();
+    return ResultOf(ace::ExtractArchive(file.Bytes(), destDir, SplitLines(TextAt(r, kAceExtractRecord.fileList))));
+}

@@ -1,0 +1,458 @@
+// The zip extractor library: UnzLibExec extracts the entries of an UnzipCommand's archive into
+// the current directory through libzip. Every file is written to a temporary file beside its
+// target and renamed over it only once its checksum matched, so a damaged archive never
+// destroys the file it was meant to replace; names that would leave the folder are refused.
+#include "archive/ZipRecords.h"
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/SafeNames.h"
+
+#include <zip.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <fcntl.h>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace ziprec;
+
+#define EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+constexpr int32_t kVersion = 160;
+constexpr int kMaxPasswordAsks = 15;
+
+// Skip kinds (the low byte of the size value of action 11).
+enum Skip : int32_t { skNoOverwrite = 0, skBadPassword = 1, skUnknownMethod = 2, skUnsafeName = 3, skCrcError = 4, skExtractError = 5 };
+
+// Error codes of action 4 and 11 messages.
+enum Code : int32_t { erArchive = 1, erUnsafe = 2, erMethod = 3, erPassword = 4, erCrc = 5, erRead = 6, erWrite = 7 };
+
+const char* MethodName(int32_t method)
+{
+    switch (method) {
+    case ZIP_CM_DEFLATE64: return "Deflate64";
+    case ZIP_CM_LZMA: return "LZMA";
+    case ZIP_CM_PPMD: return "PPMd";
+    case ZIP_CM_BZIP2: return "BZip2";
+    case ZIP_CM_XZ: return "XZ";
+    case ZIP_CM_IMPLODE: return "Implode";
+    case ZIP_CM_REDUCE_1: case ZIP_CM_REDUCE_2: case ZIP_CM_REDUCE_3: case ZIP_CM_REDUCE_4: return "Reduce";
+    case ZIP_CM_SHRINK: return "Shrink";
+    default: return nullptr;
+    }
+}
+
+std::string MethodText(int32_t method)
+{
+    const char* name = MethodName(method);
+    return name ? std::string(name) : "method " + std::to_string(method);
+}
+
+// The part after the last separator of either kind.
+std::string BareName(const std::string& name)
+{
+    const size_t sep = name.find_last_of("/\\");
+    return sep == std::string::npos ? name : name.substr(sep + 1);
+}
+
+bool Wanted(const std::string& name, const std::vector<std::string>& items)
+{
+    if (items.empty())
+        return true;
+    std::string back = name;
+    std::replace(back.begin(), back.end(), '/', '\\');
+    for (std::string s : items) {
+        std::replace(s.begin(), s.end(), '/', '\\');
+        if (platform::WildcardMatch(s, back) || platform::WildcardMatch(s, BareName(back)))
+            return true;
+    }
+    return false;
+}
+
+class Extractor {
+public:
+    Extractor(uint8_t* raw) : cmd_(raw, kUnzipCommand), cb_(reinterpret_cast<CallbackFn>(cmd_.PtrV(ucCallback)), cmd_.PtrV(ucCaller), cmd_.PtrV(ucHandle)) {}
+
+    int32_t Run()
+    {
+        if (cmd_.U32(ucEndMarker) != kEndMarker)
+            return 0;
+        const char* archive = cmd_.Text(ucArchive);
+        if (!archive || !*archive)
+            return 0;
+        if (const char* pw = cmd_.Text(ucPassword); pw && *pw)
+            password_ = pw;
+        test_ = cmd_.I32v(ucTest) != 0;
+        overwrite_ = cmd_.I32v(ucOverwrite) != 0;
+        dirNames_ = cmd_.I32v(ucDirNames) != 0;
+        update_ = cmd_.I32v(ucUpdate) != 0;
+        freshen_ = !update_ && cmd_.I32v(ucFreshen) != 0;
+        passwordAsks_ = std::min<uint32_t>(cmd_.U32(ucPasswordReqCount), kMaxPasswordAsks);
+        if (const uint8_t* items = static_cast<const uint8_t*>(cmd_.PtrV(ucSpecs)))
+            for (uint32_t i = 0; i < cmd_.U32(ucSpecCount); ++i)
+                if (const char* t = static_cast<const char*>(GetPtrAt(items + i * kUnzipFileSpec.size)))
+                    patterns_.emplace_back(t);
+        char cwd[PATH_MAX];
+        if (!getcwd(cwd, sizeof cwd))
+            return 0;
+        dest_ = cwd;
+
+        int err = 0;
+        const std::string native = platform::NativePath(archive);
+        za_ = zip_open(native.c_str(), ZIP_RDONLY, &err);
+        if (!za_ && (err == ZIP_ER_NOZIP || err == ZIP_ER_INCONS))
+            za_ = OpenAfterPrefix(native, err);
+        if (!za_) {
+            zip_error_t ze;
+            zip_error_init_with_code(&ze, err);
+            cb_.Message(std::string("Cannot open archive ") + archive + ": " + zip_error_strerror(&ze), erArchive);
+            zip_error_fini(&ze);
+            return 0;
+        }
+        const zip_int64_t n = zip_get_num_entries(za_, 0);
+        int64_t total = 0;
+        for (zip_int64_t i = 0; i < n; ++i) {
+            zip_stat_t st;
+            if (zip_stat_index(za_, static_cast<zip_uint64_t>(i), 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE))
+                total += static_cast<int64_t>(st.size);
+        }
+        bool go = cb_.Call(acTotalFiles, 0, static_cast<int32_t>(n), "").result != -1 &&
+                  cb_.Call(acTotalSize, 0, static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX)), "").result != -1;
+        for (zip_int64_t i = 0; go && i < n; ++i)
+            go = Entry(static_cast<zip_uint64_t>(i));
+        zip_discard(za_);
+        cb_.Call(acEndOfBatch, 0, 0, "");
+        return done_;
+    }
+
+private:
+    // An archive behind other data whose offsets were not moved (a stub in front): libzip
+    // refuses it, so it is opened as the window of the file that starts where the archive does.
+    static zip_t* OpenAfterPrefix(const std::string& path, int& err)
+    {
+        FILE* f = std::fopen(path.c_str(), "rb");
+        if (!f)
+            return nullptr;
+        std::vector<uint8_t> tail;
+        int64_t size = 0;
+        if (std::fseek(f, 0, SEEK_END) == 0)
+            size = std::ftell(f);
+        const int64_t n = std::min<int64_t>(size, 65557);
+        tail.resize(static_cast<size_t>(n));
+        const bool ok = n >= 22 && std::fseek(f, static_cast<long>(size - n), SEEK_SET) == 0 &&
+                        std::fread(tail.data(), 1, tail.size(), f) == tail.size();
+        std::fclose(f);
+        if (!ok)
+            return nullptr;
+        for (int64_t i = n - 22; i >= 0; --i) {
+            const uint8_t* p = tail.data() + i;
+            if (GetU32(p) != kEndSig)
+                continue;
+            const int64_t endPos = size - n + i;
+            const int64_t prefix = endPos - GetU32(p + kEndRecord.offset[erCdSize]) - GetU32(p + kEndRecord.offset[erCdOffset]);
+            if (prefix <= 0)
+                return nullptr;
+            zip_error_t ze;
+            zip_error_init(&ze);
+            zip_source_t* src = zip_source_file_create(path.c_str(), static_cast<zip_uint64_t>(prefix), size - prefix, &ze);
+            zip_t* za = src ? zip_open_from_source(src, ZIP_RDONLY, &ze) : nullptr;
+            if (!za) {
+                if (src)
+                    zip_source_free(src);
+                err = zip_error_code_zip(&ze);
+            }
+            zip_error_fini(&ze);
+            return za;
+        }
+        return nullptr;
+    }
+
+    // The entry's name in the program's 8-bit text: names of MS-DOS and OS/2 hosts come from
+    // the OEM page unless flagged as UTF-8 (then the strict reading leaves them as stored).
+    std::string NameOf(zip_uint64_t i)
+    {
+        const char* raw = zip_get_name(za_, i, ZIP_FL_ENC_RAW);
+        std::string name = raw ? raw : "";
+        const char* strict = zip_get_name(za_, i, ZIP_FL_ENC_STRICT);
+        const bool fromOem = strict && name != strict;
+        zip_uint8_t opsys = 0;
+        zip_uint32_t attr = 0;
+        if (fromOem && zip_file_get_external_attributes(za_, i, 0, &opsys, &attr) == 0 &&
+            (opsys == ZIP_OPSYS_DOS || opsys == ZIP_OPSYS_OS_2 || opsys == ZIP_OPSYS_WINDOWS_NTFS))
+            name = platform::OemToAnsi(name);
+        return name;
+    }
+
+    bool Skipped(const std::string& name, Skip kind, int32_t code, const std::string& why)
+    {
+        if (!why.empty() && !cb_.Message(why, code))
+            return false;
+        return cb_.Call(acSkipped, code, kind, name).result != -1;
+    }
+
+    // The native path to write, or nothing when the name would leave the destination.
+    std::optional<std::string> Target(const std::string& name)
+    {
+        std::optional<std::string> rel;
+        if (dirNames_) {
+            rel = platform::SafeRelativePath(name);
+        } else {
+            const std::string bare = BareName(name);
+            if (!bare.empty() && bare != "." && bare != "..")
+                rel = bare;
+        }
+        if (!rel)
+            return std::nullopt;
+        if (test_)
+            return dest_ + "/" + *rel;
+        return platform::PrepareTarget(dest_, *rel);
+    }
+
+    // True when the entry reads through to its end with its checksum under this password.
+    // Traditional encryption checks a password by one byte only, so a wrong one slips through
+    // one time in 256; reading the entry once is what tells.
+    bool Fits(zip_uint64_t i, const std::string& password)
+    {
+        zip_file_t* f = zip_fopen_index_encrypted(za_, i, 0, password.c_str());
+        if (!f)
+            return false;
+        zip_stat_t st;
+        const bool haveCrc = zip_stat_index(za_, i, 0, &st) == 0 && (st.valid & ZIP_STAT_CRC) &&
+                             st.encryption_method == ZIP_EM_TRAD_PKWARE;
+        if (!haveCrc) {
+            zip_fclose(f);
+            return true;  // AES carries its own password check and authentication
+        }
+        std::vector<char> buf(1 << 16);
+        uLong crc = crc32(0, nullptr, 0);
+        zip_int64_t r;
+        while ((r = zip_fread(f, buf.data(), buf.size())) > 0)
+            crc = crc32(crc, reinterpret_cast<const Bytef*>(buf.data()), static_cast<uInt>(r));
+        zip_fclose(f);
+        return r == 0 && crc == st.crc;
+    }
+
+    zip_file_t* Open(zip_uint64_t i, const std::string& name, bool encrypted, bool& stop)
+    {
+        if (!encrypted)
+            return zip_fopen_index(za_, i, 0);
+        if (!password_.empty() && Fits(i, password_))
+            return zip_fopen_index_encrypted(za_, i, 0, password_.c_str());
+        int asks = 0;
+        uint32_t remaining = passwordAsks_;
+        while (remaining > 0 && asks < kMaxPasswordAsks) {
+            auto a = cb_.Call(acPassword, 0, static_cast<int32_t>(remaining), name);
+            ++asks;
+            if (a.result == -1) {
+                stop = true;
+                return nullptr;
+            }
+            if (a.errorCode != 1 || a.text.empty())
+                break;
+            if (Fits(i, a.text)) {
+                password_ = a.text;  // the next entries most likely share it
+                return zip_fopen_index_encrypted(za_, i, 0, a.text.c_str());
+            }
+            remaining = std::min<uint32_t>(static_cast<uint32_t>(std::max(a.size, 0)), kMaxPasswordAsks);
+            remaining = remaining > 0 ? remaining - 1 : 0;
+        }
+        return nullptr;
+    }
+
+    bool Entry(zip_uint64_t i)
+    {
+        zip_stat_t st;
+        if (zip_stat_index(za_, i, 0, &st) != 0)
+            return true;
+        const std::string name = NameOf(i);
+        if (!Wanted(name, patterns_))
+            return true;
+        if (!name.empty() && (name.back() == '/' || name.back() == '\\')) {
+            if (dirNames_ && !test_)
+                if (auto rel = platform::SafeRelativePath(name))
+                    platform::PrepareTarget(dest_, *rel + "/.");
+            return true;
+        }
+        const auto target = Target(name);
+        if (!target)
+            return Skipped(name, skUnsafeName, erUnsafe, "Unsafe name, not extracted: " + name);
+        if (!zip_compression_method_supported(st.comp_method, 0))
+            return Skipped(name, skUnknownMethod, erMethod, "Cannot extract " + name + ": " + MethodText(st.comp_method) + " compression is not supported");
+        const bool encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
+        if (encrypted && !zip_encryption_method_supported(st.encryption_method, 0))
+            return Skipped(name, skBadPassword, erPassword, "Cannot decrypt " + name + ": unsupported encryption");
+
+        struct stat old {};
+        const bool exists = !test_ && lstat(target->c_str(), &old) == 0;
+        const uint32_t entryTime = static_cast<uint32_t>(platform::PackDosDateTime(st.mtime));
+        const uint32_t fileTime = exists ? static_cast<uint32_t>(platform::PackDosDateTime(old.st_mtime)) : 0;
+        const bool isOlder = exists && fileTime < entryTime;
+        if ((freshen_ && (!exists || !isOlder)) || (update_ && exists && !isOlder))
+            return true;
+        if (exists && !overwrite_ && !update_ && !freshen_) {
+            auto a = cb_.Call(acOverwrite, isOlder ? 1 : 0, 0, name);
+            if (a.result == -1)
+                return false;
+            if ((a.size & 0xFF) == 0)
+                return Skipped(name, skNoOverwrite, 0, "");
+        }
+
+        if (cb_.Call(acFileStart, 0, static_cast<int32_t>(std::min<zip_uint64_t>(st.size, INT32_MAX)), name).result == -1)
+            return false;
+        bool stop = false;
+        zip_file_t* f = Open(i, name, encrypted, stop);
+        if (stop)
+            return false;
+        if (!f) {
+            if (encrypted)
+                return Skipped(name, skBadPassword, erPassword, "Wrong or missing password for " + name);
+            return Skipped(name, skExtractError, erRead, std::string("Cannot read ") + name + ": " + zip_strerror(za_));
+        }
+        return Write(f, st, name, *target, stop) && !stop;
+    }
+
+    bool Write(zip_file_t* f, const zip_stat_t& st, const std::string& name, const std::string& target, bool& stop)
+    {
+        std::string temp;
+        int fd = -1;
+        if (!test_) {
+            temp = target.substr(0, target.find_last_of('/') + 1) + ".turnex-XXXXXX";
+            fd = mkstemp(temp.data());
+            if (fd < 0) {
+                zip_fclose(f);
+                return Skipped(name, skExtractError, erWrite, "Cannot create a file for " + name);
+            }
+        }
+        auto discard = [&] {
+            if (fd >= 0) {
+                close(fd);
+                fd = -1;
+                unlink(temp.c_str());
+            }
+        };
+        std::vector<char> buf(1 << 16);
+        uLong crc = crc32(0, nullptr, 0);
+        zip_uint64_t got = 0;
+        bool readError = false, crcError = false;
+        std::string why;
+        // AES entries of the second kind store no CRC; this libzip still compares the zero and
+        // reports a checksum error at their end, so there the full declared size is what counts.
+        const bool aesWithoutCrc = st.encryption_method >= ZIP_EM_AES_128 && st.encryption_method <= ZIP_EM_AES_256 && st.crc == 0;
+        for (;;) {
+            const zip_int64_t r = zip_fread(f, buf.data(), buf.size());
+            if (r < 0) {
+                zip_error_t* ze = zip_file_get_error(f);
+                if (zip_error_code_zip(ze) == ZIP_ER_CRC && aesWithoutCrc && (st.valid & ZIP_STAT_SIZE) && got == st.size)
+                    break;
+                if (zip_error_code_zip(ze) == ZIP_ER_CRC)
+                    crcError = true;
+                else
+                    readError = true;
+                why = zip_error_strerror(ze);
+                break;
+            }
+            if (r == 0)
+                break;
+            crc = crc32(crc, reinterpret_cast<const Bytef*>(buf.data()), static_cast<uInt>(r));
+            got += static_cast<zip_uint64_t>(r);
+            if (fd >= 0) {
+                for (zip_int64_t w = 0; w < r;) {
+                    const ssize_t k = write(fd, buf.data() + w, static_cast<size_t>(r - w));
+                    if (k < 0 && errno == EINTR)
+                        continue;
+                    if (k <= 0) {
+                        zip_fclose(f);
+                        discard();
+                        return Skipped(name, skExtractError, erWrite, "Cannot write " + name);
+                    }
+                    w += k;
+                }
+            }
+            if (cb_.Call(acProgress, 0, static_cast<int32_t>(r), "").result == -1) {
+                zip_fclose(f);
+                discard();
+                stop = true;
+                return false;
+            }
+        }
+        zip_fclose(f);
+        const bool checkCrc = (st.valid & ZIP_STAT_CRC) && !aesWithoutCrc;
+        if (!readError && !crcError && ((st.valid & ZIP_STAT_SIZE) && got != st.size))
+            readError = true, why = "size mismatch";
+        if (!readError && !crcError && checkCrc && crc != st.crc)
+            crcError = true;
+        if (readError) {
+            discard();
+            return Skipped(name, skExtractError, erRead, "Cannot extract " + name + ": " + why);
+        }
+        if (crcError) {
+            auto a = cb_.Call(acCrcError, static_cast<int32_t>(crc), static_cast<int32_t>(st.crc), name);
+            if (a.result == -1) {
+                discard();
+                return false;
+            }
+            if (a.errorCode != 1) {
+                discard();
+                return Skipped(name, skCrcError, erCrc, "Checksum error in " + name + ", not kept");
+            }
+        }
+        if (fd >= 0) {
+            fchmod(fd, 0644 & ~CurrentUmask());
+            if (fsync(fd) != 0 || close(fd) != 0) {
+                fd = -1;
+                unlink(temp.c_str());
+                return Skipped(name, skExtractError, erWrite, "Cannot write " + name);
+            }
+            fd = -1;
+            struct timeval times[2] = {{st.mtime, 0}, {st.mtime, 0}};
+            utimes(temp.c_str(), times);
+            if (rename(temp.c_str(), target.c_str()) != 0) {
+                unlink(temp.c_str());
+                return Skipped(name, skExtractError, erWrite, "Cannot write " + name);
+            }
+        }
+        ++done_;
+        return true;
+    }
+
+    static mode_t CurrentUmask()
+    {
+        const mode_t m = umask(0);
+        umask(m);
+        return m;
+    }
+
+    Record<ucFieldCount> cmd_;
+    LibraryCallback cb_;
+    zip_t* za_ = nullptr;
+    std::string dest_;
+    std::string password_;
+    std::vector<std::string> patterns_;
+    uint32_t passwordAsks_ = 0;
+    bool test_ = false, overwrite_ = false, dirNames_ = false, update_ = false, freshen_ = false;
+    int32_t done_ = 0;
+};
+
+}  // namespace
+
+EXPORT int32_t GetUnzLibVersion() { return kVersion; }
+
+EXPORT int32_t UnzLibExec(uint8_t* record)
+{
+    try {
+        return record ? Extractor(record).Run() : 0;
+    } catch (...) {
+        return 0;
+    }
+}

@@ -1,0 +1,315 @@
+// The zip writer library: ZipLibExec adds the files of a ZipCommand to an archive through libzip.
+// The archive is written to a temporary file and renamed over the old one by zip_close, so a
+// failure or a stop leaves the old archive as it was.
+#include "archive/ZipRecords.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+
+#include <zip.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+using namespace ziprec;
+
+#define EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+constexpr int32_t kVersion = 160;
+
+struct Job {
+    std::string path;  // program path string
+    std::string name;  // entry name
+    int64_t size = 0;
+    bool encrypt = false;
+    std::string password;
+};
+
+struct CloseState {
+    const LibraryCallback* cb;
+    int64_t total;
+    bool stopped = false;
+};
+
+std::string Lower(std::string s)
+{
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool HasWildcard(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
+
+std::string DirectoryOf(const std::string& path)
+{
+    const size_t sep = path.find_last_of("\\/");
+    return sep == std::string::npos ? std::string() : path.substr(0, sep);
+}
+
+// The files one name of the list stands for: itself, or the matches of its wildcard (and of the folders
+// below when recursing).
+void Expand(const std::string& item, bool recurse, bool hidden, std::vector<std::string>& out)
+{
+    if (!HasWildcard(item)) {
+        out.push_back(item);
+        return;
+    }
+    const std::string dir = DirectoryOf(item);
+    const std::string pattern = platform::ExtractFileName(item);
+    const std::string prefix = dir.empty() ? std::string() : dir + "\\";
+    for (const auto& r : platform::FindFiles(prefix + "*")) {
+        if (r.Name == "." || r.Name == "..")
+            continue;
+        if (!hidden && ((r.Attr & platform::faHidden) || r.Name[0] == '.'))
+            continue;
+        if (r.Attr & platform::faDirectory) {
+            if (recurse)
+                Expand(prefix + r.Name + "\\" + pattern, recurse, hidden, out);
+        } else if (platform::WildcardMatch(pattern, r.Name)) {
+            out.push_back(prefix + r.Name);
+        }
+    }
+}
+
+// The entry name of a file: its bare name, or its path below the root folder (else without
+// drive and leading separators), with "/" separators.
+std::string EntryName(const std::string& path, bool junk, const std::string& root)
+{
+    if (junk)
+        return platform::ExtractFileName(path);
+    std::string name = path;
+    if (!root.empty() && Lower(name).rfind(Lower(root), 0) == 0)
+        name = name.substr(root.size());
+    else if (platform::HasDriveLetter(name))
+        name = name.substr(2);
+    std::replace(name.begin(), name.end(), '\\', '/');
+    while (!name.empty() && name[0] == '/')
+        name.erase(0, 1);
+    return name;
+}
+
+bool StoredBySuffix(const std::string& name, const char* suffixes)
+{
+    if (!suffixes)
+        return false;
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos)
+        return false;
+    const std::string ext = Lower(name.substr(dot));
+    std::string list = Lower(suffixes);
+    size_t pos = 0;
+    while (pos <= list.size()) {
+        size_t end = list.find(':', pos);
+        if (end == std::string::npos)
+            end = list.size();
+        if (list.compare(pos, end - pos, ext) == 0 && end > pos)
+            return true;
+        pos = end + 1;
+    }
+    return false;
+}
+
+bool Matches(const std::string& path, const std::vector<std::string>& exclusions)
+{
+    const std::string bare = platform::ExtractFileName(path);
+    for (const auto& e : exclusions)
+        if (platform::WildcardMatch(e, bare) || platform::WildcardMatch(e, path))
+            return true;
+    return false;
+}
+
+int32_t Run(uint8_t* raw)
+{
+    Record<zcFieldCount> cmd(raw, kZipCommand);
+    if (cmd.U32(zcEndMarker) != kEndMarker)
+        return 0;
+    const LibraryCallback cb(reinterpret_cast<CallbackFn>(cmd.PtrV(zcCallback)), cmd.PtrV(zcCaller), cmd.PtrV(zcHandle));
+    const char* archive = cmd.Text(zcArchive);
+    if (!archive || !*archive) {
+        cb.Message("No archive name given", 1);
+        return 0;
+    }
+    const char* recordPassword = cmd.Text(zcPassword);
+    const char* suffixes = cmd.Text(zcSuffixes);
+    const int level = std::clamp(cmd.I32v(zcLevel), 0, 9);
+    const bool junk = cmd.I32v(zcJunkDirs) != 0;
+    const bool update = cmd.I32v(zcUpdate) != 0;
+    const bool freshen = !update && cmd.I32v(zcFreshen) != 0;
+    const bool move = cmd.I32v(zcMove) != 0;
+    const bool hidden = cmd.I32v(zcHidden) != 0;
+    const uint32_t count = cmd.U32(zcSpecCount);
+    const uint8_t* items = static_cast<const uint8_t*>(cmd.PtrV(zcSpecs));
+    std::vector<std::string> exclusions;
+    if (const uint8_t* excl = static_cast<const uint8_t*>(cmd.PtrV(zcExcl)))
+        for (uint32_t i = 0; i < cmd.U32(zcExclCount); ++i)
+            if (const char* t = static_cast<const char*>(GetPtrAt(excl + i * kNativePtr)))
+                exclusions.emplace_back(t);
+
+    // What is to be added.
+    std::vector<Job> jobs;
+    for (uint32_t i = 0; items && i < count; ++i) {
+        Record<zsFieldCount> item(const_cast<uint8_t*>(items) + i * kZipFileSpec.size, kZipFileSpec);
+        const char* text = item.Text(zsSpec);
+        if (!text || !*text)
+            continue;
+        const char* root = item.Text(zsRootDir);
+        std::vector<std::string> files;
+        Expand(text, item.U16(zsRecurse) != 0, hidden, files);
+        for (const auto& f : files) {
+            if (Matches(f, exclusions))
+                continue;
+            struct stat st {};
+            if (stat(platform::NativePath(f).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+                cb.Message("File not found: " + f, 2);
+                continue;
+            }
+            Job job;
+            job.path = f;
+            job.name = EntryName(f, junk, root ? root : "");
+            job.size = st.st_size;
+            job.encrypt = item.U32(zsEncrypt) != 0;
+            if (const char* pw = item.Text(zsPassword))
+                job.password = pw;
+            else if (recordPassword)
+                job.password = recordPassword;
+            jobs.push_back(std::move(job));
+        }
+    }
+    int64_t totalSize = 0;
+    for (const auto& j : jobs)
+        totalSize += j.size;
+    if (cb.Call(acTotalFiles, 0, static_cast<int32_t>(jobs.size()), "").result == -1)
+        return 0;
+    if (cb.Call(acTotalSize, 0, static_cast<int32_t>(std::min<int64_t>(totalSize, INT32_MAX)), "").result == -1)
+        return 0;
+
+    int err = 0;
+    const std::string nativeArchive = platform::NativePath(archive);
+    zip_t* za = zip_open(nativeArchive.c_str(), ZIP_CREATE, &err);
+    if (!za) {
+        zip_error_t ze;
+        zip_error_init_with_code(&ze, err);
+        cb.Message(std::string("Cannot open archive ") + archive + ": " + zip_error_strerror(&ze), 3);
+        zip_error_fini(&ze);
+        return 0;
+    }
+
+    int32_t added = 0;
+    std::string askedPassword;
+    std::vector<std::string> moved;
+    for (const auto& job : jobs) {
+        const zip_int64_t existing = zip_name_locate(za, job.name.c_str(), ZIP_FL_NOCASE);
+        const int32_t fileTime = platform::FileAge(job.path);
+        if (existing >= 0 && (update || freshen)) {
+            zip_stat_t st;
+            if (zip_stat_index(za, static_cast<zip_uint64_t>(existing), 0, &st) == 0 && (st.valid & ZIP_STAT_MTIME)) {
+                // MS-DOS times, two-second steps: only a newer file replaces the entry.
+                const uint32_t entryTime = static_cast<uint32_t>(platform::PackDosDateTime(st.mtime));
+                if (static_cast<uint32_t>(fileTime) <= entryTime)
+                    continue;
+            }
+        }
+        if (existing < 0 && freshen)
+            continue;
+        if (cb.Call(acFileStart, 0, static_cast<int32_t>(std::min<int64_t>(job.size, INT32_MAX)), job.path).result == -1) {
+            zip_discard(za);
+            return 0;
+        }
+        std::string password = job.password;
+        if (job.encrypt && password.empty()) {
+            if (askedPassword.empty()) {
+                auto a = cb.Call(acPassword, 1, 1, job.path);
+                if (a.errorCode == 1)
+                    askedPassword = a.text;
+            }
+            password = askedPassword;
+            if (password.empty()) {
+                // Never store in the clear what was meant to be encrypted.
+                cb.Message("No password for " + job.path + ": not added", 4);
+                continue;
+            }
+        }
+        zip_source_t* src = zip_source_file(za, platform::NativePath(job.path).c_str(), 0, -1);
+        if (!src) {
+            cb.Message("Cannot read " + job.path, 5);
+            continue;
+        }
+        zip_int64_t idx = existing;
+        if (existing >= 0) {
+            if (zip_file_replace(za, static_cast<zip_uint64_t>(existing), src, 0) != 0) {
+                zip_source_free(src);
+                cb.Message("Cannot replace " + job.name + ": " + zip_strerror(za), 6);
+                continue;
+            }
+        } else {
+            idx = zip_file_add(za, job.name.c_str(), src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_GUESS);
+            if (idx < 0) {
+                zip_source_free(src);
+                cb.Message("Cannot add " + job.name + ": " + zip_strerror(za), 6);
+                continue;
+            }
+        }
+        const auto i = static_cast<zip_uint64_t>(idx);
+        if (level == 0 || StoredBySuffix(job.name, suffixes))
+            zip_set_file_compression(za, i, ZIP_CM_STORE, 0);
+        else
+            zip_set_file_compression(za, i, ZIP_CM_DEFLATE, static_cast<zip_uint32_t>(level));
+        struct stat st {};
+        if (stat(platform::NativePath(job.path).c_str(), &st) == 0)
+            zip_file_set_mtime(za, i, st.st_mtime, 0);
+        // Other tools prefer the Unix time field to the MS-DOS time: drop it, or they keep
+        // showing the time of the replaced entry.
+        zip_file_extra_field_delete_by_id(za, i, 0x5455, ZIP_EXTRA_FIELD_ALL, ZIP_FL_LOCAL | ZIP_FL_CENTRAL);
+        if (job.encrypt && zip_file_set_encryption(za, i, ZIP_EM_TRAD_PKWARE, password.c_str()) != 0)
+            cb.Message("Cannot encrypt " + job.name + ": " + zip_strerror(za), 7);
+        ++added;
+        if (move)
+            moved.push_back(job.path);
+    }
+    if (const char* comment = cmd.Text(zcComment))
+        zip_set_archive_comment(za, comment, static_cast<zip_uint16_t>(std::min<size_t>(strlen(comment), 65535)));
+
+    if (added == 0) {
+        zip_discard(za);
+        cb.Call(acEndOfBatch, 0, 0, "");
+        return 0;
+    }
+    CloseState state{&cb, totalSize};
+    zip_register_progress_callback_with_state(
+        za, 0.01,
+        [](zip_t*, double progress, void* ud) {
+            auto* s = static_cast<CloseState*>(ud);
+            if (!s->stopped && s->cb->Call(acProgress, 0, static_cast<int32_t>(progress * static_cast<double>(std::min<int64_t>(s->total, INT32_MAX))), "").result == -1)
+                s->stopped = true;
+        },
+        nullptr, &state);
+    zip_register_cancel_callback_with_state(
+        za, [](zip_t*, void* ud) { return static_cast<CloseState*>(ud)->stopped ? 1 : 0; }, nullptr, &state);
+    if (zip_close(za) != 0) {
+        if (!state.stopped)
+            cb.Message(std::string("Cannot write ") + archive + ": " + zip_strerror(za), 8);
+        zip_discard(za);
+        return 0;
+    }
+    for (const auto& m : moved)
+        platform::DeleteFile(m);
+    cb.Call(acEndOfBatch, 0, 0, "");
+    return added;
+}
+
+}  // namespace
+
+EXPORT int32_t GetZipLibVersion() { return kVersion; }
+
+EXPORT int32_t ZipLibExec(uint8_t* record)
+{
+    try {
+        return record ? Run(record) : 0;
+    } catch (...) {
+        return 0;
+    }
+}

@@ -1,0 +1,192 @@
+// The front end against a scripted library: the result codes that no real archive produces.
+#include "archive/UnRAR.h"
+#include "support/ScriptedDesktop.h"
+
+#include "unrar.h"
+
+#include <gtest/gtest.h>
+
+struct FakeUnRarLog {
+    int opens, reads, processes, closes;
+    unsigned openMode, cmtBufSize;
+    int lastOperation;
+    int destPathNull, destNameNull, headerCmtBufNull;
+    char lastDest[1024];
+    char arcName[1024];
+};
+
+extern "C" {
+void FakeUnRarReset(int openResult);
+void FakeUnRarSetComment(unsigned state, const char* text);
+void FakeUnRarPushHeader(int result);
+void FakeUnRarPushProcess(int result);
+const FakeUnRarLog* FakeUnRarGetLog();
+}
+
+namespace {
+
+struct Box {
+    std::string text, caption;
+    bool operator==(const Box&) const = default;
+};
+
+std::vector<Box> Boxes(const ScriptedDesktop& desktop)
+{
+    std::vector<Box> out;
+    for (const auto& s : desktop.shown) {
+        EXPECT_EQ(s.kind, Shown::Box);
+        EXPECT_EQ(s.flags, platform::MB_OK);
+        out.push_back({s.text, s.caption});
+    }
+    return out;
+}
+
+void PrintTo(const Box& b, std::ostream* os) { *os << "{\"" << b.text << "\", \"" << b.caption << "\"}"; }
+
+const Box kSuccess {"File(s) extracted succesfully(unrar) !", "Success"};
+
+}  // namespace
+
+TEST(UnRarFake, OpenFailuresShowTheirMessageOrNothingAndNeverClose)
+{
+    const std::vector<std::pair<int, std::string>> cases = {
+        {ERAR_NO_MEMORY, "Not enough memory to initialize data structures"},
+        {ERAR_BAD_DATA, "Archive header broken"},
+        {ERAR_BAD_ARCHIVE, "File is not valid RAR archive"},
+        {ERAR_EOPEN, "File open error"},
+        {ERAR_UNKNOWN_FORMAT, ""}, {ERAR_ECREATE, ""}, {ERAR_ECLOSE, ""}, {ERAR_EREAD, ""},
+        {ERAR_EWRITE, ""}, {ERAR_MISSING_PASSWORD, ""}, {ERAR_UNKNOWN, ""}, {99, ""},
+    };
+    for (const auto& [code, text] : cases) {
+        ScriptedDesktop desktop;
+        FakeUnRarReset(code);
+        archive::ExtractRarArchive("/incoming/turn.rar", "/games/iron");
+        const auto* log = FakeUnRarGetLog();
+        EXPECT_EQ(log->opens, 1);
+        EXPECT_EQ(log->reads, 0) << code;
+        EXPECT_EQ(log->closes, 0) << code;
+        if (text.empty())
+            EXPECT_TRUE(desktop.shown.empty()) << code;
+        else
+            EXPECT_EQ(Boxes(desktop), (std::vector<Box> {{text, "unRAR - Open error"}})) << code;
+    }
+}
+
+TEST(UnRarFake, ArchiveIsOpenedForExtractionWithTheCommentBuffer)
+{
+    ScriptedDesktop desktop;
+    FakeUnRarReset(0);
+    FakeUnRarPushHeader(0);
+    archive::ExtractRarArchive("/incoming/turn.rar", "/games/iron");
+    const auto* log = FakeUnRarGetLog();
+    EXPECT_STREQ(log->arcName, "/incoming/turn.rar");
+    EXPECT_EQ(log->openMode, unsigned(RAR_OM_EXTRACT));
+    EXPECT_EQ(log->cmtBufSize, 16384u);
+    EXPECT_TRUE(log->headerCmtBufNull);
+    EXPECT_EQ(log->lastOperation, RAR_EXTRACT);
+    EXPECT_STREQ(log->lastDest, "/games/iron/");
+    EXPECT_TRUE(log->destNameNull);
+    EXPECT_EQ(log->closes, 1);
+    EXPECT_EQ(Boxes(desktop), std::vector<Box> {kSuccess});
+}
+
+TEST(UnRarFake, EmptyGameDirectoryIsPassedAsAnEmptyString)
+{
+    ScriptedDesktop desktop;
+    FakeUnRarReset(0);
+    FakeUnRarPushHeader(0);
+    archive::ExtractRarArchive("/incoming/turn.rar", "");
+    EXPECT_FALSE(FakeUnRarGetLog()->destPathNull);
+    EXPECT_STREQ(FakeUnRarGetLog()->lastDest, "");
+}
+
+TEST(UnRarFake, FirstHeaderAtTheEndIsSuccessWithNothingExtracted)
+{
+    ScriptedDesktop desktop;
+    FakeUnRarReset(0);
+    archive::ExtractRarArchive("/incoming/turn.rar", "/games/iron");
+    EXPECT_EQ(FakeUnRarGetLog()->processes, 0);
+    EXPECT_EQ(FakeUnRarGetLog()->closes, 1);
+    EXPECT_EQ(Boxes(desktop), std::vector<Box> {kSuccess});
+}
+
+TEST(UnRarFake, FailedHeaderReadsAreReportedAsReadErrors)
+{
+    // 12 as written; every other code is a failure too, never the success message.
+    const std::vector<std::pair<int, std::string>> cases = {
+        {ERAR_BAD_DATA, "File header broken"},
+        {ERAR_BAD_ARCHIVE, "Volume is not valid RAR archive"},
+        {ERAR_EOPEN, "Volume open error"},
+        {ERAR_EREAD, "Read error"},
+        {ERAR_NO_MEMORY, "File header broken"},
+        {ERAR_MISSING_PASSWORD, "File header broken"},
+    };
+    for (const auto& [code, text] : cases) {
+        ScriptedDesktop desktop;
+        FakeUnRarReset(0);
+        FakeUnRarPushHeader(0);
+        FakeUnRarPushHeader(code);
+        archive::ExtractRarArchive("/incoming/turn.rar", "/games/iron");
+        EXPECT_EQ(FakeUnRarGetLog()->processes, 1) << code;
+        EXPECT_EQ(FakeUnRarGetLog()->closes, 1) << code;
+        EXPECT_EQ(Boxes(desktop), (std::vector<Box> {{text, "unRAR - read error"}})) << code;
+    }
+}
+
+TEST(UnRarFake, ExtractionFailureStopsAtThatMemberWithItsMessage)
+{
+    const std::vector<std::pair<int, std::string>> cases = {
+        {ERAR_BAD_DATA, "File CRC error"},
+        {ERAR_BAD_ARCHIVE, "Volume is not valid RAR archive"},
+        {ERAR_UNKNOWN_FORMAT, "Unknown archive format"},
+        {ERAR_EOPEN, "Volume open error"},
+        {ERAR_ECREATE, " File create error"},
+        {ERAR_ECLOSE, "File close error"},
+        {ERAR_EREAD, "Read error"},
+        {ERAR_EWRITE, "Write error"},
+        {ERAR_NO_MEMORY, ""}, {ERAR_MISSING_PASSWORD, ""}, {ERAR_UNKNOWN, ""},
+    };
+    for (const auto& [code, text] : cases) {
+        ScriptedDesktop desktop;
+        FakeUnRarReset(0);
+        for (int i = 0; i < 4; ++i)
+            FakeUnRarPushHeader(0);
+        FakeUnRarPushProcess(0);
+        FakeUnRarPushProcess(code);
+        archive::ExtractRarArchive("/incoming/turn.rar", "/games/iron");
+        EXPECT_EQ(FakeUnRarGetLog()->processes, 2) << code;  // the members after it are not attempted
+        EXPECT_EQ(FakeUnRarGetLog()->closes, 1) << code;
+        if (text.empty())
+            EXPECT_TRUE(desktop.shown.empty()) << code;
+        else
+            EXPECT_EQ(Boxes(desktop), (std::vector<Box> {{text, "unRAR - Extract error"}})) << code;
+    }
+}
+
+TEST(UnRarFake, CommentIsShownOnlyWhenItWasRead)
+{
+    {
+        ScriptedDesktop desktop;
+        FakeUnRarReset(0);
+        FakeUnRarSetComment(1, "Turn 12, your move\r\n");
+        archive::ExtractRarArchive("/incoming/turn.rar", "/games/iron");
+        EXPECT_EQ(Boxes(desktop), (std::vector<Box> {{"Turn 12, your move\r\n", "Comment"}, kSuccess}));
+    }
+    for (unsigned state : {0u, unsigned(ERAR_SMALL_BUF), unsigned(ERAR_BAD_DATA)}) {
+        ScriptedDesktop desktop;
+        FakeUnRarReset(0);
+        FakeUnRarSetComment(state, "not shown");
+        archive::ExtractRarArchive("/incoming/turn.rar", "/games/iron");
+        EXPECT_EQ(Boxes(desktop), std::vector<Box> {kSuccess}) << state;
+    }
+}
+
+TEST(UnRarFake, CommentFillingTheWholeBufferIsCutAtItsEnd)
+{
+    ScriptedDesktop desktop;
+    FakeUnRarReset(0);
+    FakeUnRarSetComment(1, std::string(20000, 'c').c_str());
+    archive::ExtractRarArchive("/incoming/turn.rar", "/games/iron");
+    ASSERT_EQ(desktop.shown.size(), 2u);
+    EXPECT_EQ(desktop.shown[0].text, std::string(16384, 'c'));
+}

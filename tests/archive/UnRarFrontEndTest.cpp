@@ -1,0 +1,187 @@
+// ExtractRarArchive with the real library on the shared RAR corpus: what lands in the game
+// directory and which message boxes the user sees, in order.
+#include "archive/UnRAR.h"
+#include "support/ScriptedDesktop.h"
+#include "support/TempDir.h"
+
+#include <QCryptographicHash>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kData = TURNEX_RAR_TESTDATA;
+
+#define REQUIRE_CORPUS()                                                                          \
+    if (!fs::exists(kData + "/MANIFEST.tsv"))                                                     \
+    GTEST_SKIP() << "shared RAR test data not found at " << kData
+
+using Boxes = std::vector<std::pair<std::string, std::string>>;
+
+Boxes ShownBoxes(const ScriptedDesktop& desktop)
+{
+    Boxes out;
+    for (const auto& s : desktop.shown) {
+        EXPECT_EQ(s.kind, Shown::Box);
+        EXPECT_EQ(s.flags, platform::MB_OK);
+        out.emplace_back(s.text, s.caption);
+    }
+    return out;
+}
+
+std::string Sha256Of(const std::string& file)
+{
+    return QCryptographicHash::hash(QByteArray::fromStdString(TempDir::Read(file)), QCryptographicHash::Sha256)
+        .toHex()
+        .toStdString();
+}
+
+const std::pair<std::string, std::string> kSuccess {"File(s) extracted succesfully(unrar) !", "Success"};
+const std::string kHtmlSha = "ee16390e87152d7dec632ae2b37566da6135966e46b5166e6f40a1c827fa61ad";
+const std::string kTestTxtSha = "5a5f16e01faf8adf92eb4499a2d3e93010c4b41dbb7f698f4a8466d9f58e6dd2";
+const std::string kStestSha = "2eaebb4c18cdef7f20089f8a2fa3475bc59c2a193f66e2f1513609a4bef13e22";
+
+}  // namespace
+
+TEST(UnRarFrontEnd, ArchivesOfBothLayoutsAreUnpackedWithOneSuccessMessage)
+{
+    REQUIRE_CORPUS();
+    struct Case {
+        const char* archive;
+        std::vector<std::pair<std::string, std::string>> files;  // path, sha256
+    };
+    const std::vector<Case> cases = {
+        {"r3_solid.rar", {{"stest1.txt", kStestSha}, {"stest2.txt", kStestSha}}},
+        {"r3_compressed_best.rar", {{"LibarchiveAddingTest.html", kHtmlSha}, {"testdir/test.txt", kTestTxtSha},
+                                    {"testdir/LibarchiveAddingTest.html", kHtmlSha}}},
+        {"r2_audio_compression.rar",
+         {{"BoatModernEnglish.wav", "0aeeb3c12f01d7089ca83eb321d5a54673ba0e6011231f5bc1fa10102ea3d797"},
+          {"LICENSE.txt", "ad43c21d4e68b2dcd345bf2dfe6f40082d1a54f8ba9e61b629ad5adcefa01ff1"}}},
+        {"r5_solid.rar", {{"test.bin", "588870a2dade35c2650fbb7898c9a9c7f21fce7c281198604e8d0c9737f2c375"},
+                          {"test6.bin", "0b79ce23670b7c2e5a0d4b62f0de7b0c745522be9ed6a9ec70da6991c2f010f2"}}},
+        {"r5_subdirs_unicode.rar", {{"sub/üȵĩöḋè/file.txt", "8b911a8716b94442f9ca3dff20584048536e4c2f47b8b5bb9096cbd43c3432d5"},
+                                    {"sub/with space/long fn.txt", "e708f3c52269d19a8ac86b5934ff9cf2a80c696cb04a66a435e96f9ca44f7c18"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.archive);
+        TempDir game;
+        ScriptedDesktop desktop;
+        archive::ExtractRarArchive(kData + "/" + c.archive, game.path());
+        EXPECT_EQ(ShownBoxes(desktop), Boxes {kSuccess});
+        for (const auto& [file, sha] : c.files)
+            EXPECT_EQ(Sha256Of(game / file), sha) << file;
+    }
+}
+
+TEST(UnRarFrontEnd, CommentComesFirstThenTheMembers)
+{
+    REQUIRE_CORPUS();
+    for (const auto& [archive, comment] : Boxes {{"r3_comment.rar", "RARcomment\n"},
+                                                 {"r5_comment_blake2.rar", "RAR5 archive - blake\n"}}) {
+        TempDir game;
+        ScriptedDesktop desktop;
+        archive::ExtractRarArchive(kData + "/" + archive, game.path());
+        EXPECT_EQ(ShownBoxes(desktop), (Boxes {{comment, "Comment"}, kSuccess})) << archive;
+        EXPECT_EQ(std::distance(fs::directory_iterator(game.path()), {}), 2) << archive;
+    }
+}
+
+TEST(UnRarFrontEnd, ArchivesThatCannotBeOpened)
+{
+    REQUIRE_CORPUS();
+    TempDir game;
+    {
+        ScriptedDesktop desktop;
+        archive::ExtractRarArchive(kData + "/not_a_rar.rar", game.path());
+        EXPECT_EQ(ShownBoxes(desktop), (Boxes {{"File is not valid RAR archive", "unRAR - Open error"}}));
+    }
+    {
+        ScriptedDesktop desktop;
+        archive::ExtractRarArchive(kData + "/no_such_archive.rar", game.path());
+        EXPECT_EQ(ShownBoxes(desktop), (Boxes {{"File open error", "unRAR - Open error"}}));
+    }
+    {
+        ScriptedDesktop desktop;  // headers encrypted: the library's code has no message at open
+        archive::ExtractRarArchive(kData + "/r3_encrypted_headers.rar", game.path());
+        EXPECT_TRUE(desktop.shown.empty());
+    }
+    EXPECT_TRUE(fs::is_empty(game.path()));
+}
+
+TEST(UnRarFrontEnd, DamagedMemberStopsTheExtractionAndKeepsTheOldFile)
+{
+    REQUIRE_CORPUS();
+    TempDir game;
+    TempDir::Write(game / "test.txt", "my good battle");
+    ScriptedDesktop desktop;
+    archive::ExtractRarArchive(kData + "/r3_crc_damaged.rar", game.path());
+    EXPECT_EQ(ShownBoxes(desktop), (Boxes {{"File CRC error", "unRAR - Extract error"}}));
+    EXPECT_EQ(TempDir::Read(game / "test.txt"), "my good battle");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(game / "testlink")));  // after it: not attempted
+    EXPECT_EQ(std::distance(fs::directory_iterator(game.path()), {}), 1);
+}
+
+TEST(UnRarFrontEnd, TruncatedArchiveKeepsTheMembersBeforeTheDamage)
+{
+    REQUIRE_CORPUS();
+    TempDir game;
+    ScriptedDesktop desktop;
+    archive::ExtractRarArchive(kData + "/r3_truncated.rar", game.path());
+    EXPECT_EQ(ShownBoxes(desktop), (Boxes {{"File CRC error", "unRAR - Extract error"}}));
+    EXPECT_EQ(Sha256Of(game / "LibarchiveAddingTest.html"), kHtmlSha);
+    EXPECT_EQ(Sha256Of(game / "testdir/test.txt"), kTestTxtSha);
+    EXPECT_FALSE(fs::exists(game / "testdir/LibarchiveAddingTest.html"));
+}
+
+TEST(UnRarFrontEnd, PathTraversalIsACreateErrorAndWritesNothingOutside)
+{
+    REQUIRE_CORPUS();
+    TempDir root;
+    fs::create_directory(root / "game");
+    ScriptedDesktop desktop;
+    archive::ExtractRarArchive(kData + "/r3_dotdot_name.rar", root / "game");
+    EXPECT_EQ(ShownBoxes(desktop), (Boxes {{" File create error", "unRAR - Extract error"}}));
+    EXPECT_FALSE(fs::exists(root / "extract_evil"));
+    EXPECT_TRUE(fs::is_empty(root / "game"));
+}
+
+TEST(UnRarFrontEnd, MissingNextVolumeIsAVolumeOpenError)
+{
+    REQUIRE_CORPUS();
+    TempDir game;
+    ScriptedDesktop desktop;
+    archive::ExtractRarArchive(kData + "/r3_volume.part1.rar", game.path());
+    EXPECT_EQ(ShownBoxes(desktop), (Boxes {{"Volume open error", "unRAR - Extract error"}}));
+    EXPECT_FALSE(fs::exists(game / "vols/bigfile.txt"));
+}
+
+TEST(UnRarFrontEnd, EncryptedMemberEndsSilentlyAfterThePlainOnesBeforeIt)
+{
+    REQUIRE_CORPUS();
+    TempDir game;
+    ScriptedDesktop desktop;
+    archive::ExtractRarArchive(kData + "/r3_encrypted_data_mixed.rar", game.path());
+    EXPECT_TRUE(desktop.shown.empty());  // the password code has no message at extraction
+    EXPECT_TRUE(fs::exists(game / "a.txt"));
+    EXPECT_FALSE(fs::exists(game / "b.txt"));
+    EXPECT_FALSE(fs::exists(game / "c.txt"));
+}
+
+TEST(UnRarFrontEnd, DriveLetterPathsGoThroughTheWinePrefix)
+{
+    REQUIRE_CORPUS();
+    TempDir prefix;
+    ScopedWinePrefix scoped(prefix.path());
+    fs::create_directories(prefix / "drive_c/Games/Iron Plain");
+    fs::create_directories(prefix / "drive_c/Mail/In");
+    fs::copy_file(kData + "/r5_stored.rar", prefix / "drive_c/Mail/In/turn.rar");
+    ScriptedDesktop desktop;
+    archive::ExtractRarArchive("c:\\mail\\in\\turn.rar", "C:\\Games\\Iron Plain");
+    EXPECT_EQ(ShownBoxes(desktop), Boxes {kSuccess});
+    EXPECT_EQ(Sha256Of(prefix / "drive_c/Games/Iron Plain/helloworld.txt"),
+              "fef9ad8cf601b43f76c6320075f62267c6e5c0a526d750a70b80c919a4a0aad8");
+}

@@ -1,0 +1,434 @@
+// Add and Extract through the real zip libraries, on archives made by Info-ZIP zip and by the
+// test, and on the shared test archives.
+#include "archive/ZipComp.h"
+#include "dialogs/PasswordDlg.h"
+#include "platform/Files.h"
+#include "platform/QtDesktop.h"
+#include "support/ScriptedDesktop.h"
+#include "support/TempDir.h"
+#include "ZipTestSupport.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace {
+
+const std::string kLibs = ZIP_LIB_DIR;
+const std::string kShared = ZIP_TESTDATA;
+
+void SetTime(const std::string& file, time_t t)
+{
+    struct timeval tv[2] = {{t, 0}, {t, 0}};
+    utimes(file.c_str(), tv);
+}
+
+// Files below a folder, relative, sorted.
+std::vector<std::string> Listing(const std::string& dir)
+{
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir))
+        out.push_back(e.path().lexically_relative(dir).string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+class ZipLib : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char buf[4096];
+        cwd = getcwd(buf, sizeof buf);
+        zip.SetDLLDirectory(kLibs);
+        // The main window's settings.
+        zip.AddOptions = {AddUpdate};
+        zip.ExtrOptions = {ExtrOverWrite};
+        zip.AddStoreSuffixes = {assGIF, assPNG, assZ, assZIP, assZOO, assARC, assLZH, assARJ, assTAZ, assTGZ, assLHA};
+        zip.HowToDelete = htdFinal;
+        std::filesystem::create_directories(tmp / "out");
+        std::filesystem::create_directories(tmp / "game");
+    }
+    void TearDown() override { EXPECT_EQ(chdir(cwd.c_str()), 0); }
+
+    void Pack(const std::string& archive, const std::string& file)
+    {
+        zip.SetZipFileName(archive);
+        zip.FSpecArgs.push_back(file);
+        zip.Add();
+    }
+    void Unpack(const std::string& archive, const std::string& dest)
+    {
+        zip.SetZipFileName(archive);
+        zip.ExtrBaseDir = dest;
+        zip.Extract();
+    }
+    std::string Shared(const std::string& name)
+    {
+        std::string path = kShared + "/" + name;
+        return std::filesystem::exists(path) ? path : std::string();
+    }
+
+    TempDir tmp;
+    ScriptedDesktop desktop;
+    TZipComponent zip;
+    std::string cwd;
+};
+
+TEST_F(ZipLib, AddToANewArchiveThenUpdate)
+{
+    const std::string battle = tmp / "game/Turn 12.bte";
+    std::string text;
+    for (int i = 0; i < 2000; ++i)
+        text += "line " + std::to_string(i % 37) + " of the battle\r\n";
+    TempDir::Write(battle, text);
+    SetTime(battle, 1700000000);
+    const std::string archive = tmp / "out/Turn 12.zip";
+    Pack(archive, battle);
+    ASSERT_EQ(zip.SuccessCount, 1);
+    EXPECT_TRUE(zip.FSpecArgs.empty());
+    EXPECT_TRUE(desktop.shown.empty());
+    ASSERT_EQ(zip.Count(), 1);  // read again after the add
+    EXPECT_EQ(zip.DirEntries[0].FileName, "Turn 12.bte");
+    EXPECT_EQ(zip.DirEntries[0].CompressionMethod, 8);
+    EXPECT_EQ(zip.DirEntries[0].Flags & 6, 2);  // maximum compression
+    EXPECT_EQ(zip.DirEntries[0].DosDateTime, static_cast<uint32_t>(platform::PackDosDateTime(1700000000)));
+    if (ziptest::HaveTool("unzip")) {
+        EXPECT_TRUE(ziptest::Run(tmp.path(), "unzip -t 'out/Turn 12.zip'"));
+    }
+    if (ziptest::HaveTool("zip")) {
+        ASSERT_TRUE(ziptest::Run(tmp / "game", "zip -9 -X ../peer.zip 'Turn 12.bte'"));
+        EXPECT_LE(std::filesystem::file_size(archive), std::filesystem::file_size(tmp / "peer.zip") * 101 / 100 + 40);
+    }
+
+    // Update: an older file does not replace the entry, a newer one does.
+    const std::string before = TempDir::Read(archive);
+    TempDir::Write(battle, "older turn");
+    SetTime(battle, 1600000000);
+    Pack(archive, battle);
+    EXPECT_EQ(zip.SuccessCount, 0);
+    EXPECT_EQ(TempDir::Read(archive), before);
+    TempDir::Write(battle, "newer turn");
+    SetTime(battle, 1800000000);
+    Pack(archive, battle);
+    EXPECT_EQ(zip.SuccessCount, 1);
+    ASSERT_EQ(zip.Count(), 1);
+    EXPECT_EQ(zip.DirEntries[0].UncompressedSize, 10u);
+
+    // A second file joins the existing archive.
+    TempDir::Write(tmp / "game/other.bte", "other");
+    Pack(archive, tmp / "game/other.bte");
+    EXPECT_EQ(zip.SuccessCount, 1);
+    EXPECT_EQ(zip.Count(), 2);
+
+    std::filesystem::remove(battle);
+    Unpack(archive, tmp / "game");
+    EXPECT_EQ(zip.SuccessCount, 2);
+    EXPECT_EQ(TempDir::Read(battle), "newer turn");
+}
+
+TEST_F(ZipLib, StoredSuffixesAndLevelZero)
+{
+    TempDir::Write(tmp / "game/pack.zip", std::string(4000, 'z'));
+    TempDir::Write(tmp / "game/map.bte", std::string(4000, 'm'));
+    zip.SetZipFileName(tmp / "out/a.zip");
+    zip.FSpecArgs = {tmp / "game/pack.zip", tmp / "game/map.bte"};
+    zip.Add();
+    ASSERT_EQ(zip.Count(), 2);
+    EXPECT_EQ(zip.DirEntries[0].CompressionMethod, 0);
+    EXPECT_EQ(zip.DirEntries[1].CompressionMethod, 8);
+    zip.AddCompLevel = 0;
+    Pack(tmp / "out/b.zip", tmp / "game/map.bte");
+    ASSERT_EQ(zip.Count(), 1);
+    EXPECT_EQ(zip.DirEntries[0].CompressionMethod, 0);
+}
+
+TEST_F(ZipLib, ExtractOverwritesAndKeepsTheCurrentDirectoryOnMissingBase)
+{
+    if (!ziptest::HaveTool("zip"))
+        GTEST_SKIP() << "Info-ZIP zip is not installed";
+    TempDir::Write(tmp / "src/sub/a.bte", "fresh a");
+    TempDir::Write(tmp / "src/b.bte", "fresh b");
+    ASSERT_TRUE(ziptest::Run(tmp / "src", "zip -r -X ../in.zip sub b.bte"));
+    TempDir::Write(tmp / "game/a.bte", "stale");
+    Unpack(tmp / "in.zip", tmp / "game");
+    EXPECT_EQ(zip.SuccessCount, 2);
+    EXPECT_EQ(TempDir::Read(tmp / "game/a.bte"), "fresh a");
+    EXPECT_EQ(TempDir::Read(tmp / "game/b.bte"), "fresh b");
+    EXPECT_EQ(Listing(tmp / "game"), (std::vector<std::string>{"a.bte", "b.bte"}));
+    EXPECT_TRUE(desktop.shown.empty());
+
+    // Without the overwrite flag the library asks; no handler means no.
+    zip.ExtrOptions = {};
+    TempDir::Write(tmp / "game/a.bte", "mine");
+    std::vector<std::string> skipped;
+    zip.OnExtractSkipped = [&](TZipComponent*, const std::string& f, UnZipSkipTypes, int32_t) { skipped.push_back(f); };
+    Unpack(tmp / "in.zip", tmp / "game");
+    EXPECT_EQ(zip.SuccessCount, 0);
+    EXPECT_EQ(TempDir::Read(tmp / "game/a.bte"), "mine");
+    EXPECT_EQ(skipped, (std::vector<std::string>{"sub\\a.bte", "b.bte"}));
+
+    // With directory names the folders come along.
+    zip.ExtrOptions = {ExtrDirNames, ExtrOverWrite};
+    std::filesystem::create_directories(tmp / "tree");
+    Unpack(tmp / "in.zip", tmp / "tree");
+    EXPECT_EQ(TempDir::Read(tmp / "tree/sub/a.bte"), "fresh a");
+
+    // A base folder that does not exist: extraction lands in the current directory.
+    ASSERT_EQ(chdir((tmp / "src").c_str()), 0);
+    zip.ExtrOptions = {ExtrOverWrite};
+    Unpack(tmp / "in.zip", tmp / "nowhere");
+    char buf[4096];
+    EXPECT_EQ(std::filesystem::path(getcwd(buf, sizeof buf)), std::filesystem::canonical(tmp / "src"));
+    EXPECT_TRUE(std::filesystem::exists(tmp / "src/a.bte"));
+}
+
+TEST_F(ZipLib, PasswordTypedInThePasswordDialog)
+{
+    if (!ziptest::HaveTool("zip"))
+        GTEST_SKIP() << "Info-ZIP zip is not installed";
+    TempDir::Write(tmp / "src/s.bte", "secret battle");
+    ASSERT_TRUE(ziptest::Run(tmp / "src", "zip -X -P letmein ../p.zip s.bte"));
+
+    platform::QtDesktop qt;
+    platform::SetDesktop(&qt);
+    int shown = 0;
+    std::function<void()> answer;
+    std::vector<std::string> typed = {"letmein"};
+    answer = [&] {
+        auto* dlg = qobject_cast<TPasswordDlg*>(QApplication::activeModalWidget());
+        if (!dlg) {
+            QTimer::singleShot(10, answer);
+            return;
+        }
+        ++shown;
+        EXPECT_EQ(dlg->size(), QSize(344, 137));
+        EXPECT_EQ(dlg->Edit1->echoMode(), QLineEdit::Password);
+        EXPECT_EQ(dlg->Edit1->maxLength(), 80);
+        EXPECT_EQ(dlg->OKBtn->geometry(), QRect(44, 72, 90, 28));
+        EXPECT_EQ(dlg->CancelBtn->geometry(), QRect(205, 72, 90, 28));
+        if (typed.empty()) {
+            dlg->CancelBtn->click();
+        } else {
+            dlg->Edit1->setText(QString::fromStdString(typed.front()));
+            typed.erase(typed.begin());
+            dlg->OKBtn->click();
+        }
+    };
+    QTimer::singleShot(0, answer);
+    Unpack(tmp / "p.zip", tmp / "game");
+    platform::SetDesktop(&desktop);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(zip.SuccessCount, 1);
+    EXPECT_EQ(TempDir::Read(tmp / "game/s.bte"), "secret battle");
+    EXPECT_EQ(zip.GetPassword(), "");
+
+    // Cancel in the prompt: nothing is written.
+    platform::SetDesktop(&qt);
+    std::filesystem::remove(tmp / "game/s.bte");
+    QTimer::singleShot(0, answer);
+    Unpack(tmp / "p.zip", tmp / "game");
+    platform::SetDesktop(&desktop);
+    EXPECT_EQ(shown, 2);
+    EXPECT_EQ(zip.SuccessCount, 0);
+    EXPECT_TRUE(Listing(tmp / "game").empty());
+}
+
+TEST_F(ZipLib, PasswordAttemptsAreCappedAt15)
+{
+    if (!ziptest::HaveTool("zip"))
+        GTEST_SKIP() << "Info-ZIP zip is not installed";
+    TempDir::Write(tmp / "src/s.bte", "secret battle");
+    ASSERT_TRUE(ziptest::Run(tmp / "src", "zip -X -P letmein ../p.zip s.bte"));
+    for (int i = 0; i < 30; ++i)
+        desktop.passwordAnswers.push_back({true, "wrong" + std::to_string(i)});
+    zip.SetPasswordReqCount(40);
+    Unpack(tmp / "p.zip", tmp / "game");
+    EXPECT_EQ(desktop.shown.size(), 15u);
+    EXPECT_EQ(zip.SuccessCount, 0);
+
+    // The default: one question, then the entry is skipped.
+    desktop.shown.clear();
+    zip.SetPasswordReqCount(1);
+    Unpack(tmp / "p.zip", tmp / "game");
+    EXPECT_EQ(desktop.shown.size(), 1u);
+
+    // The component's own Password is tried first.
+    desktop.shown.clear();
+    zip.SetPassword("letmein");
+    Unpack(tmp / "p.zip", tmp / "game");
+    EXPECT_TRUE(desktop.shown.empty());
+    EXPECT_EQ(zip.SuccessCount, 1);
+}
+
+TEST_F(ZipLib, CancelFromAnEventHandlerStopsAndKeepsTheArchive)
+{
+    TempDir::Write(tmp / "game/a.bte", std::string(200000, 'a'));
+    Pack(tmp / "out/c.zip", tmp / "game/a.bte");
+    ASSERT_EQ(zip.SuccessCount, 1);
+    const std::string before = TempDir::Read(tmp / "out/c.zip");
+
+    TempDir::Write(tmp / "game/b.bte", std::string(200000, 'b'));
+    int calls = 0;
+    zip.OnProgress = [&](TZipComponent* s, ProgressType t, const std::string&, int32_t) {
+        ++calls;
+        if (t == ProgressUpdate)  // in the middle of the work
+            s->Cancel = true;
+    };
+    Pack(tmp / "out/c.zip", tmp / "game/b.bte");
+    EXPECT_EQ(zip.SuccessCount, 0);
+    EXPECT_FALSE(zip.Cancel);
+    EXPECT_EQ(TempDir::Read(tmp / "out/c.zip"), before);
+    EXPECT_EQ(Listing(tmp / "out"), std::vector<std::string>{"c.zip"});  // no temporary left behind
+
+    EXPECT_GT(calls, 3);
+    calls = 0;
+    Unpack(tmp / "out/c.zip", tmp / "game");
+    EXPECT_EQ(zip.SuccessCount, 0);
+    EXPECT_GT(calls, 3);
+    EXPECT_EQ(Listing(tmp / "game"), (std::vector<std::string>{"a.bte", "b.bte"}));
+}
+
+TEST_F(ZipLib, UnsafeNamesNeverLeaveTheDestination)
+{
+    const std::string payload = "must stay inside\n";
+    const std::vector<std::string> names = {"../x1.bte", "..\\x2.bte", "/abs/x3.bte", "C:\\x4.bte",
+                                            "sub/../../x5.bte", "..", ""};
+    std::vector<ziptest::Member> members;
+    for (const auto& n : names)
+        members.emplace_back(n, payload);
+    TempDir::Write(tmp / "evil.zip", ziptest::BuildZip(members));
+    std::filesystem::create_directories(tmp / "game/dest");
+
+    // Bare names: the harmless last part is all that is used.
+    Unpack(tmp / "evil.zip", tmp / "game/dest");
+    EXPECT_EQ(Listing(tmp / "game/dest"), (std::vector<std::string>{"x1.bte", "x2.bte", "x3.bte", "x4.bte", "x5.bte"}));
+    EXPECT_EQ(zip.SuccessCount, 5);
+    EXPECT_EQ(Listing(tmp / "game"), (std::vector<std::string>{"dest", "dest/x1.bte", "dest/x2.bte", "dest/x3.bte",
+                                                               "dest/x4.bte", "dest/x5.bte"}));
+
+    // Directory names: every one of them is refused with a message.
+    std::filesystem::remove_all(tmp / "game/dest");
+    std::filesystem::create_directories(tmp / "game/dest");
+    std::filesystem::create_directories(tmp / "outside");
+    std::filesystem::create_directory_symlink(tmp / "outside", tmp / "game/dest/link");
+    members.emplace_back("link/x6.bte", payload);
+    TempDir::Write(tmp / "evil.zip", ziptest::BuildZip(members));
+    std::vector<std::string> skipped;
+    zip.OnExtractSkipped = [&](TZipComponent*, const std::string& f, UnZipSkipTypes k, int32_t) {
+        EXPECT_EQ(k, stUnsafeName);
+        skipped.push_back(f);
+    };
+    zip.ExtrOptions = {ExtrDirNames, ExtrOverWrite};
+    Unpack(tmp / "evil.zip", tmp / "game/dest");
+    EXPECT_EQ(zip.SuccessCount, 0);
+    EXPECT_EQ(skipped.size(), names.size() + 1);
+    EXPECT_FALSE(zip.Message.empty());
+    EXPECT_EQ(Listing(tmp / "game/dest"), std::vector<std::string>{"link"});
+    EXPECT_TRUE(Listing(tmp / "outside").empty());
+    EXPECT_EQ(Listing(tmp / "game"), (std::vector<std::string>{"dest", "dest/link"}));
+
+    // A symlink standing where a file is extracted is replaced, never written through.
+    TempDir::Write(tmp / "outside/victim.bte", "keep me");
+    std::filesystem::create_symlink(tmp / "outside/victim.bte", tmp / "game/dest/victim.bte");
+    TempDir::Write(tmp / "v.zip", ziptest::BuildZip({{"victim.bte", payload}}));
+    zip.ExtrOptions = {ExtrOverWrite};
+    Unpack(tmp / "v.zip", tmp / "game/dest");
+    EXPECT_EQ(TempDir::Read(tmp / "outside/victim.bte"), "keep me");
+    EXPECT_EQ(TempDir::Read(tmp / "game/dest/victim.bte"), payload);
+    EXPECT_FALSE(std::filesystem::is_symlink(tmp / "game/dest/victim.bte"));
+
+    for (const char* shared : {"z_slip_dotdot.zip", "z_slip_abs.zip", "z_name_dotdot.zip"}) {
+        const std::string path = Shared(shared);
+        if (path.empty())
+            continue;
+        std::filesystem::remove_all(tmp / "game/shared");
+        std::filesystem::create_directories(tmp / "game/shared");
+        zip.ExtrOptions = {ExtrDirNames, ExtrOverWrite};
+        Unpack(path, tmp / "game/shared");
+        EXPECT_EQ(Listing(tmp / "game/shared"), std::vector<std::string>{"readme.txt"}) << shared;
+    }
+}
+
+TEST_F(ZipLib, DamagedMemberNeverReplacesAGoodFile)
+{
+    std::string bytes = ziptest::BuildZip({{"turn.bte", "the new turn, damaged in transit"}});
+    bytes[30 + 8 + 4] ^= 0x55;  // a data byte of the stored member
+    TempDir::Write(tmp / "bad.zip", bytes);
+    TempDir::Write(tmp / "game/turn.bte", "the good old turn");
+    std::vector<std::string> crcFiles;
+    Unpack(tmp / "bad.zip", tmp / "game");
+    EXPECT_EQ(zip.SuccessCount, 0);
+    EXPECT_EQ(TempDir::Read(tmp / "game/turn.bte"), "the good old turn");
+    EXPECT_EQ(Listing(tmp / "game"), std::vector<std::string>{"turn.bte"});
+
+    // A handler may ask for the damaged file anyway.
+    zip.OnCRC32Error = [&](TZipComponent*, const std::string& f, uint32_t, uint32_t, bool& extract) {
+        crcFiles.push_back(f);
+        extract = true;
+    };
+    Unpack(tmp / "bad.zip", tmp / "game");
+    EXPECT_EQ(crcFiles, std::vector<std::string>{"turn.bte"});
+    EXPECT_EQ(zip.SuccessCount, 1);
+    EXPECT_NE(TempDir::Read(tmp / "game/turn.bte"), "the good old turn");
+
+    const std::string truncated = Shared("z_truncated.zip");
+    if (truncated.empty())
+        GTEST_SKIP() << "shared test data ../shared/testdata/zip is not beside the repository";
+    zip.SetZipFileName(truncated);  // no end record: the name is cleared
+    zip.ExtrBaseDir = tmp / "game";
+    zip.Extract();
+    EXPECT_EQ(zip.ErrCode, 10102);
+}
+
+TEST_F(ZipLib, SharedArchives)
+{
+    if (Shared("z_deflate.zip").empty())
+        GTEST_SKIP() << "shared test data ../shared/testdata/zip is not beside the repository";
+    const std::string expectedReadme = [&] {
+        std::filesystem::create_directories(tmp / "ref");
+        Unpack(Shared("z_deflate.zip"), tmp / "ref");
+        return TempDir::Read(tmp / "ref/readme.txt");
+    }();
+    EXPECT_EQ(zip.SuccessCount, 4);
+    EXPECT_EQ(expectedReadme.size(), 708u);
+    EXPECT_EQ(TempDir::Read(tmp / "ref/notes.txt").size(), 50u);
+
+    zip.SetPassword("secret");
+    for (const char* name : {"z_aes256.zip", "z_zipcrypto.zip", "z_bzip2.zip", "z_bsdtar.zip", "z_prefix_1000.zip"}) {
+        std::filesystem::remove_all(tmp / "game");
+        std::filesystem::create_directories(tmp / "game");
+        desktop.shown.clear();
+        Unpack(Shared(name), tmp / "game");
+        EXPECT_EQ(zip.SuccessCount, 4) << name << ": " << zip.Message;
+        EXPECT_EQ(TempDir::Read(tmp / "game/readme.txt"), expectedReadme) << name;
+        EXPECT_EQ(TempDir::Read(tmp / "game/report.txt"), TempDir::Read(tmp / "ref/report.txt")) << name;
+    }
+    zip.SetPassword("");
+
+    // The directory reader knows only the classic end record: a Zip64 archive is refused
+    // before the library is called.
+    Unpack(Shared("z_zip64.zip"), tmp / "game");
+    EXPECT_EQ(zip.ErrCode, 10102);
+
+    // Methods the library cannot read are skipped with a message that names them.
+    for (auto [name, method] : {std::pair{"z_deflate64.zip", "Deflate64"}, std::pair{"z_lzma.zip", "LZMA"}}) {
+        std::filesystem::remove_all(tmp / "game");
+        std::filesystem::create_directories(tmp / "game");
+        std::vector<std::string> messages;
+        zip.OnMessage = [&](TZipComponent*, int32_t, const std::string& t) { messages.push_back(t); };
+        Unpack(Shared(name), tmp / "game");
+        EXPECT_EQ(zip.SuccessCount, 2) << name;
+        ASSERT_EQ(messages.size(), 2u) << name;
+        EXPECT_NE(messages[0].find(method), std::string::npos) << messages[0];
+        EXPECT_EQ(Listing(tmp / "game"), (std::vector<std::string>{"notes.txt", "random.bin"})) << name;
+    }
+}
+
+}  // namespace
