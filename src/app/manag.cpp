@@ -3,6 +3,8 @@
 #include "app/BattleFile.h"
 #include "app/Catalogue.h"
 #include "app/CommentStore.h"
+#include "archive/UnRAR.h"
+#include "archive/unaceh.h"
 #include "dialogs/game.h"
 #include "dialogs/options.h"
 #include "dialogs/select.h"
@@ -24,6 +26,7 @@
 #include <QListWidgetItem>
 
 #include <algorithm>
+#include <cctype>
 #include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
@@ -64,6 +67,15 @@ const QColor kWhite(255, 255, 255);
 
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
 {
+    // The zip component's design-time settings.
+    ZipComponent1.AddCompLevel = 9;
+    ZipComponent1.AddOptions = AddOpts {AddUpdate};
+    ZipComponent1.ExtrOptions = ExtrOpts {ExtrOverWrite};
+    ZipComponent1.AddStoreSuffixes =
+        AddStoreExts {assGIF, assPNG, assZ, assZIP, assZOO, assARC, assLZH, assARJ, assTAZ, assTGZ, assLHA};
+    ZipComponent1.Unattended = false;
+    ZipComponent1.Verbose = false;
+    ZipComponent1.Trace = false;
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Kestrel Series - Turnmail manager"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -184,6 +196,7 @@ void TMainForm::CreateControls()
     Bind(FlatButton1, &TMainForm::Button1Click);
     Bind(FlatButton2, &TMainForm::FlatButton2Click);
     Bind(FlatButton3, &TMainForm::FlatButton3Click);
+    Bind(FlatButton4, &TMainForm::FlatButton4Click);
     Bind(FlatButton5, &TMainForm::FlatButton5Click);
     Bind(FlatButton6, &TMainForm::FlatButton6Click);
     Bind(FlatButton7, &TMainForm::FlatButton7Click);
@@ -605,4 +618,79 @@ void TMainForm::FlatButton11Click()
     params.Add("attachment0=" + path);
     params.Add("body=Mail from Turnmail Manager\r\nGood Luck");
     mail::SendMailMessage(params);
+}
+
+// ---- compress and decompress ----
+
+void TMainForm::FlatButton4Click()
+{
+    if (ListBox1->ItemIndex() < 0) {
+        platform::TheDesktop().ShowMessage("Select file!");
+        return;
+    }
+    if (FlatButton4->Caption() == QLatin1String("Compress"))
+        Compress();
+    else
+        Decompress();
+}
+
+void TMainForm::Compress()
+{
+    const std::string name = SelectedName(0);
+    const std::string archiveName = (name.size() > 4 ? name.substr(0, name.size() - 4) : name) + ".zip";
+    app::EnsureTrailingBackslash(Config, app::ArchiveDir::Outgoing);
+    ZipComponent1.SetZipFileName(Config.Current().OutgoingDir() + archiveName);
+    const std::string battle = Config.GameDir + "\\" + name;
+
+    // The name prompt: Cancel ends everything silently; OK takes the text as it stands.
+    auto askName = [this] {
+        std::string path = ZipComponent1.GetZipFileName();
+        if (!platform::TheDesktop().InputQuery("Select a name", "File exists,change name or click OK for overwrite.",
+                                               path, 255))
+            return false;
+        ZipComponent1.SetZipFileName(path);
+        return true;
+    };
+    switch (Config.Current().ZipOverwrite()) {
+    case 0: break;
+    case 1:
+        // Packed MS-DOS local times, compared as signed values; a file that cannot be read gives -1.
+        if (platform::FileExists(ZipComponent1.GetZipFileName()) &&
+            platform::FileAge(ZipComponent1.GetZipFileName()) > platform::FileAge(battle) && !askName())
+            return;
+        break;
+    case 2:
+        if (platform::FileExists(ZipComponent1.GetZipFileName()) && !askName())
+            return;
+        break;
+    default: return;
+    }
+    ZipComponent1.FSpecArgs.clear();
+    ZipComponent1.FSpecArgs.push_back(battle);
+    ZipComponent1.Add();
+    // The component has already said why when nothing was packed.
+    if (ZipComponent1.SuccessCount > 0)
+        platform::TheDesktop().ShowMessage("File successfully zipped!");
+}
+
+void TMainForm::Decompress()
+{
+    const std::string name = SelectedName(2);
+    app::EnsureTrailingBackslash(Config, app::ArchiveDir::Incoming);
+    const std::string path = Config.Current().IncomingDir() + name;
+    std::string kind = name.size() > 3 ? name.substr(name.size() - 3) : name;
+    for (char& c : kind)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (kind == "ace") {
+        archive::ExtractAceArchive(path, Config.GameDir);
+    } else if (kind == "rar") {
+        archive::ExtractRarArchive(path, Config.GameDir);
+    } else if (kind == "zip") {
+        ZipComponent1.SetZipFileName(path);
+        ZipComponent1.ExtrBaseDir = Config.GameDir;
+        ZipComponent1.FSpecArgs.clear();
+        ZipComponent1.Extract();
+        if (ZipComponent1.SuccessCount > 0)
+            platform::TheDesktop().ShowMessage("File(s) extracted succesfully(unzip) !");
+    }
 }

@@ -2,6 +2,7 @@
 // The main window: the catalogue on the left, the details panel on the right, the operation
 // buttons down the right edge.
 #include "app/ConfigStore.h"
+#include "archive/ZipComp.h"
 
 #include <QWidget>
 
@@ -44,6 +45,9 @@ public:
     TOKBottomDlg1* OKBottomDlg1 = nullptr;  // game selection
     TOKBottomDlg2* OKBottomDlg2 = nullptr;  // mod choice
 
+    // The zip component of the window, set up as the window's design sets it.
+    TZipComponent ZipComponent1;
+
     // Process-wide state owned by the main window.
     app::ConfigState Config;
     std::vector<std::string> FileNames;  // plain names behind the "Battles" entries
@@ -52,6 +56,7 @@ public:
     void FormCreate();
     void Button1Click();
     void FlatButton2Click();   // Options
+    void FlatButton4Click();   // Compress / Decompress
     void FlatButton5Click();   // Copy
     void FlatButton6Click();   // Move
     void FlatButton7Click();   // Delete
@@ -83,6 +88,8 @@ private:
     // Runs a button's handler the way the toolkit does: the memo is left (and saved) first.
     void Bind(TFlatButton* button, void (TMainForm::*handler)());
     void LeaveMemo();
+    void Compress();
+    void Decompress();
     void FillListForTab(int tab);
     // The plain name of the selected entry: a battle's file name or an archive's name.
     std::string SelectedName(int tab) const;
