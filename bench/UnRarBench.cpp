@@ -233,6 +233,16 @@ int main(int argc, char** argv)
         std::printf("%-28s %9.2f%c %9.2f%c %9.2f%c %12.2f %12.2f\n", fs::path(path).filename().c_str(), ours.ms,
                     mark(ours), bsdtar.ms, mark(bsdtar), unar.ms, mark(unar), bsdtar.ms > 0 ? ours.ms / bsdtar.ms : 0,
                     unar.ms > 0 ? ours.ms / unar.ms : 0);
+        const std::string file = fs::path(path).filename().string();
+        auto row = [&](const char* peer, const Timing& t, const char* goal) {
+            std::printf("ROW\textract %s\t%.2f ms%s\t%.2f ms (%s)%s\t%.2f\t%s\n", file.c_str(), ours.ms,
+                        ours.ok ? "" : " (failed)", t.ms, peer, t.ok ? "" : " (failed)", t.ms > 0 ? ours.ms / t.ms : 0,
+                        goal);
+        };
+        if (haveBsdtar)
+            row("bsdtar", bsdtar, "<= 1.15");
+        if (haveUnar)
+            row("unar", unar, "none");
     }
     std::printf("(median of the runs, each into a fresh folder; ! = the tool reported a failure)\n");
     fs::remove_all(work);

@@ -167,6 +167,9 @@ int main()
         });
         std::printf("  %-34s %9.1f MB/s  (%zu archives, %.2f MB out)\n", label, MBps(out, sec), set.size(),
                     static_cast<double>(out) / 1e6);
+        if (onlyVersion == 10)  // the LZ77 goal has no peer: the peer cannot decode in memory
+            std::printf("ROW\tdecode ACE 1.0 (LZ77) archives in memory\t%.1f MB/s\t-\t-\t>= 100 MB/s\n",
+                        MBps(out, sec));
     };
     measure("whole corpus", 0);
     measure("ACE 1.0 archives (LZ77)", 10);
@@ -206,6 +209,9 @@ int main()
         std::printf("  %-26s turnex %8.1f MB/s   unace %8.1f MB/s   ratio %.1fx  (%.2f MB out)\n",
                     fs::relative(archives[i], corpus).c_str(), MBps(out, oursSec), MBps(out, peerSec),
                     peerSec / oursSec, static_cast<double>(out) / 1e6);
+        std::printf("ROW\textract %s to files\t%.1f MB/s\t%.1f MB/s (unace)\tspeed-up %.1fx\t>= 3x\n",
+                    fs::relative(archives[i], corpus).c_str(), MBps(out, oursSec), MBps(out, peerSec),
+                    peerSec / oursSec);
         ++compared;
     }
     fs::remove_all(work);

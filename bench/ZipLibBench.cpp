@@ -95,6 +95,12 @@ int main()
         std::printf("  pack   level 9  %9.1f ms   zip -9    %9.1f ms   ratio %.2f (goal <= 1.15)\n", packOurs, packTheirs, packOurs / packTheirs);
         std::printf("  unpack          %9.1f ms   unzip -o  %9.1f ms   ratio %.2f (goal <= 1.15)\n", unpackOurs, unpackTheirs, unpackOurs / unpackTheirs);
         std::printf("  archive size    %9.0f B    zip -9    %9.0f B    ratio %.4f (goal <= 1.01)\n", sizeOurs, sizeTheirs, sizeOurs / sizeTheirs);
+        std::printf("ROW\tpack %zu MB at level 9\t%.1f ms\t%.1f ms (zip -9)\t%.2f\t<= 1.15\n", mb, packOurs, packTheirs,
+                    packOurs / packTheirs);
+        std::printf("ROW\tunpack %zu MB%s\t%.1f ms\t%.1f ms (unzip -o)\t%.2f\t<= 1.15\n", mb,
+                    same ? "" : " (round trip DIFFERENT)", unpackOurs, unpackTheirs, unpackOurs / unpackTheirs);
+        std::printf("ROW\tarchive size, %zu MB at level 9\t%.0f B\t%.0f B (zip -9)\t%.4f\t<= 1.01\n", mb, sizeOurs,
+                    sizeTheirs, sizeOurs / sizeTheirs);
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "app/CommentStore.h"
 #include "archive/UnRAR.h"
 #include "archive/unaceh.h"
+#include "dialogs/DialogLook.h"
 #include "dialogs/game.h"
 #include "dialogs/options.h"
 #include "dialogs/select.h"
@@ -117,14 +118,8 @@ void TMainForm::CreateControls()
     Label7 = label("Label7", 264, 86, "User comments");
 
     auto button = [this](const char* name, int x, int y, const char* caption, const char* hint, QColor color) {
-        auto* b = new TFlatButton(Client, QString::fromLatin1(name));
-        b->setGeometry(x, y, 97, 23);
-        b->SetCaption(QString::fromLatin1(caption));
+        auto* b = MakeFlatButton(Client, name, QRect(x, y, 97, 23), caption, color);
         b->SetHint(QString::fromLatin1(hint));
-        b->SetColor(QColor(51, 51, 51));
-        b->SetRaiseColor(QColor(102, 102, 102));
-        b->SetFont(MakeFont("Verdana", 11, true));
-        b->SetFontColor(color);
         return b;
     };
     FlatButton1 = button("FlatButton1", 496, 436, "Exit", "Exit", QColor(255, 0, 0));

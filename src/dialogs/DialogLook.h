@@ -1,5 +1,7 @@
 #pragma once
-// Fonts and colours shared by the skinned dialogs.
+// Fonts, colours and buttons shared by the skinned windows.
+#include "widgets/FlatButtons.h"
+
 #include <QColor>
 #include <QFont>
 #include <QPalette>
@@ -22,4 +24,19 @@ inline void SetDialogColors(QWidget* w, const QColor& background, const QColor& 
         pal.setColor(role, text);
     w->setPalette(pal);
     w->setAutoFillBackground(background.alpha() == 255);
+}
+
+// A flat button as every window of the program has them: dark face, grey highlight, "Verdana"
+// 11 pixels bold in the given colour.
+inline TFlatButton* MakeFlatButton(QWidget* parent, const char* name, const QRect& geometry, const char* caption,
+                                   const QColor& textColor)
+{
+    auto* b = new TFlatButton(parent, QString::fromLatin1(name));
+    b->setGeometry(geometry);
+    b->SetCaption(QString::fromLatin1(caption));
+    b->SetColor(QColor(51, 51, 51));
+    b->SetRaiseColor(QColor(102, 102, 102));
+    b->SetFont(DialogFont("Verdana", 11, true));
+    b->SetFontColor(textColor);
+    return b;
 }

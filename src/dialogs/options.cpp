@@ -14,14 +14,7 @@ TOKBottomDlg::TOKBottomDlg(QWidget* parent) : TSkinnedDialog(parent)
     setObjectName(QStringLiteral("OKBottomDlg"));
     setWindowTitle(QStringLiteral("Options"));
     auto button = [this](const char* name, QRect geometry, const char* caption) {
-        auto* b = new TFlatButton(Client, QString::fromLatin1(name));
-        b->setGeometry(geometry);
-        b->SetCaption(QString::fromLatin1(caption));
-        b->SetColor(QColor(51, 51, 51));
-        b->SetRaiseColor(QColor(102, 102, 102));
-        b->SetFont(DialogFont("Verdana", 11, true));
-        b->SetFontColor(Qt::white);
-        return b;
+        return MakeFlatButton(Client, name, geometry, caption, Qt::white);
     };
     auto label = [this](const char* name, QPoint at, const char* text) {
         auto* l = new QLabel(QString::fromLatin1(text), Client);

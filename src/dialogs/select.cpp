@@ -26,14 +26,7 @@ TOKBottomDlg1::TOKBottomDlg1(QWidget* parent) : TSkinnedDialog(parent)
     RadioGroup1->setFont(DialogFont("Verdana", 11, false));
     SetDialogColors(RadioGroup1, QColor(41, 41, 33), Qt::white);
     auto button = [this](const char* name, QRect geometry, const char* caption) {
-        auto* b = new TFlatButton(Client, QString::fromLatin1(name));
-        b->setGeometry(geometry);
-        b->SetCaption(QString::fromLatin1(caption));
-        b->SetColor(QColor(51, 51, 51));
-        b->SetRaiseColor(QColor(102, 102, 102));
-        b->SetFont(DialogFont("Verdana", 11, true));
-        b->SetFontColor(Qt::white);
-        return b;
+        return MakeFlatButton(Client, name, geometry, caption, Qt::white);
     };
     FlatButton1 = button("FlatButton1", {25, 245, 88, 23}, "OK");
     FlatButton2 = button("FlatButton2", {137, 245, 88, 23}, "Cancel");
