@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
@@ -82,11 +81,14 @@ bool QtDesktop::InputQuery(const std::string& caption, const std::string& prompt
 
 std::optional<std::string> QtDesktop::BrowseForFolder(const std::string& title)
 {
-    QString dir = QFileDialog::getExistingDirectory(ActiveWindow(), DisplayString(title), QString(),
-                                                    QFileDialog::ShowDirsOnly);
-    if (dir.isEmpty())
+    QFileDialog dialog(ActiveWindow(), DisplayString(title));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    // Every other window of the program waits while a folder is chosen.
+    dialog.setWindowModality(Qt::ApplicationModal);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    std::string path = dir.toStdString();
+    std::string path = dialog.selectedFiles().first().toStdString();
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
     return path;

@@ -9,6 +9,7 @@
 #include "widgets/TabSet.h"
 
 #include <QAccessible>
+#include <QFileDialog>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -223,4 +224,23 @@ TEST(HelpViewer, ShowsThePagesOrSaysItCannotFindThem)
     });
     desktop.ShowHelp(tmp / "nothing/index.html");
     EXPECT_TRUE(seen.startsWith(QStringLiteral("Cannot find the help file")));
+}
+
+TEST(FolderBrowser, ChoosesAFolderOrNothing)
+{
+    TempDir tmp;
+    std::filesystem::create_directories(tmp / "Out");
+    platform::QtDesktop desktop;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("MOVE - Select destination: "));
+        EXPECT_EQ(dialog->windowModality(), Qt::ApplicationModal);
+        dialog->setDirectory(QString::fromStdString(tmp.path()));
+        dialog->selectFile(QStringLiteral("Out"));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    EXPECT_EQ(desktop.BrowseForFolder("MOVE - Select destination: "), std::optional<std::string>(tmp / "Out"));
+    QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+    EXPECT_EQ(desktop.BrowseForFolder("COPY - Select destination: "), std::nullopt);
 }
