@@ -234,15 +234,18 @@ int main(int argc, char** argv)
                     mark(ours), bsdtar.ms, mark(bsdtar), unar.ms, mark(unar), bsdtar.ms > 0 ? ours.ms / bsdtar.ms : 0,
                     unar.ms > 0 ? ours.ms / unar.ms : 0);
         const std::string file = fs::path(path).filename().string();
+        // A time is only compared when both tools succeeded.
         auto row = [&](const char* peer, const Timing& t, const char* goal) {
-            std::printf("ROW\textract %s\t%.2f ms%s\t%.2f ms (%s)%s\t%.2f\t%s\n", file.c_str(), ours.ms,
-                        ours.ok ? "" : " (failed)", t.ms, peer, t.ok ? "" : " (failed)", t.ms > 0 ? ours.ms / t.ms : 0,
-                        goal);
+            char ratio[32] = "-";
+            if (ours.ok && t.ok && t.ms > 0)
+                std::snprintf(ratio, sizeof ratio, "%.2f", ours.ms / t.ms);
+            std::printf("ROW\textract %s\t%.2f ms%s\t%.2f ms (%s)%s\t%s\t%s\n", file.c_str(), ours.ms,
+                        ours.ok ? "" : " (failed)", t.ms, peer, t.ok ? "" : " (failed)", ratio, goal);
         };
         if (haveBsdtar)
             row("bsdtar", bsdtar, "<= 1.15");
         if (haveUnar)
-            row("unar", unar, "none");
+            row("unar", unar, "-");
     }
     std::printf("(median of the runs, each into a fresh folder; ! = the tool reported a failure)\n");
     fs::remove_all(work);

@@ -105,7 +105,8 @@ std::string NextVolumeName(const std::string& path, bool newNumbering)
                 name[i - 1] = '0';
                 --i;
             }
-            return name.insert(i, "1");
+            name.insert(name.begin() + static_cast<std::ptrdiff_t>(i), '1');
+            return name;
         }
     }
     std::string ext = name.substr(dot + 1);

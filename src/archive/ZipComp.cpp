@@ -236,7 +236,7 @@ void TZipComponent::CheckDrive()
         return;
     }
     // Native and network paths have no drive letter to check.
-    driveRoot_ = "\\";
+    driveRoot_.assign(1, '\\');
 }
 
 // Finds the end-of-central-directory record: first the last 22 bytes, then one window holding
