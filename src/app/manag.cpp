@@ -42,24 +42,6 @@ using platform::Guarded;
 
 namespace {
 
-QFont MakeFont(const char* family, int pixels, bool bold)
-{
-    QFont f(QString::fromLatin1(family));
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
-}
-
-void SetColors(QWidget* w, const QColor& background, const QColor& text)
-{
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::Base, background);
-    pal.setColor(QPalette::Window, background);
-    pal.setColor(QPalette::Text, text);
-    pal.setColor(QPalette::WindowText, text);
-    w->setPalette(pal);
-}
-
 const QColor kLime(0, 255, 0);
 const QColor kGrey(90, 90, 90);
 const QColor kWhite(255, 255, 255);
@@ -80,7 +62,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Kestrel Series - Turnmail manager"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    setFont(MakeFont("MS Sans Serif", 11, false));
+    setFont(DialogFont("MS Sans Serif", 11, false));
     CreateControls();
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -102,9 +84,9 @@ void TMainForm::CreateControls()
     auto label = [this](const char* name, int x, int y, const char* text) {
         auto* l = new QLabel(QString::fromLatin1(text), Client);
         l->setObjectName(QString::fromLatin1(name));
-        l->setFont(MakeFont("Verdana", 13, true));
+        l->setFont(DialogFont("Verdana", 13, true));
         l->setAttribute(Qt::WA_TranslucentBackground);
-        SetColors(l, Qt::transparent, Qt::black);
+        SetDialogColors(l, Qt::transparent, Qt::black);
         l->move(x, y);
         l->adjustSize();
         return l;
@@ -136,21 +118,21 @@ void TMainForm::CreateControls()
 
     Label8 = new QLabel(Client);
     Label8->setObjectName(QStringLiteral("Label8"));
-    Label8->setFont(MakeFont("Verdana", 17, true));
+    Label8->setFont(DialogFont("Verdana", 17, true));
     Label8->setAttribute(Qt::WA_TranslucentBackground);
-    SetColors(Label8, Qt::transparent, Qt::black);
+    SetDialogColors(Label8, Qt::transparent, Qt::black);
     Label8->move(245, 14);
 
     ListBox1 = new TListBox(Client);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
     ListBox1->setAccessibleName(QStringLiteral("ListBox1"));
     ListBox1->setGeometry(16, 120, 233, 337);
-    QFont listFont = MakeFont("Verdana", 11, true);
+    QFont listFont = DialogFont("Verdana", 11, true);
     // Entries are drawn in exact colours (the extension rule), so no blended edge pixels.
     listFont.setStyleStrategy(QFont::NoAntialias);
     ListBox1->setFont(listFont);
     ListBox1->setFrameShape(QFrame::NoFrame);
-    SetColors(ListBox1, Qt::black, QColor(255, 255, 0));
+    SetDialogColors(ListBox1, Qt::black, QColor(255, 255, 0));
 
     auto edit = [this](const char* name, int y) {
         auto* e = new QLineEdit(Client);
@@ -159,8 +141,8 @@ void TMainForm::CreateControls()
         e->setGeometry(264, y, 177, 21);
         e->setReadOnly(true);
         e->setFocusPolicy(Qt::NoFocus);
-        e->setFont(MakeFont("Verdana", 11, true));
-        SetColors(e, Qt::black, QColor(255, 255, 0));
+        e->setFont(DialogFont("Verdana", 11, true));
+        SetDialogColors(e, Qt::black, QColor(255, 255, 0));
         return e;
     };
     Edit1 = edit("Edit1", 436);
@@ -168,7 +150,7 @@ void TMainForm::CreateControls()
     TabSet1 = new TTabSet(Client);
     TabSet1->setObjectName(QStringLiteral("TabSet1"));
     TabSet1->setAccessibleName(QStringLiteral("TabSet1"));
-    TabSet1->setFont(MakeFont("Verdana", 11, true));
+    TabSet1->setFont(DialogFont("Verdana", 11, true));
     TabSet1->addTab(QStringLiteral("Battles"));
     TabSet1->addTab(QStringLiteral("Outcoming"));
     TabSet1->addTab(QStringLiteral("Incoming"));
@@ -184,9 +166,9 @@ void TMainForm::CreateControls()
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setAccessibleName(QStringLiteral("Memo1"));
     Memo1->setGeometry(264, 104, 177, 113);
-    Memo1->setFont(MakeFont("Verdana", 11, false));
+    Memo1->setFont(DialogFont("Verdana", 11, false));
     Memo1->setFrameShape(QFrame::NoFrame);
-    SetColors(Memo1, Qt::black, Qt::white);
+    SetDialogColors(Memo1, Qt::black, Qt::white);
 
     Bind(FlatButton1, &TMainForm::Button1Click);
     Bind(FlatButton2, &TMainForm::FlatButton2Click);
