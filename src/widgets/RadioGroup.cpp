@@ -2,18 +2,27 @@
 
 #include <QPainter>
 #include <QRadioButton>
-#include <QVBoxLayout>
+#include <algorithm>
 
 TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
     : QGroupBox(caption, parent), group_(new QButtonGroup(this))
 {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 14, 8, 4);
-    layout->setSpacing(0);
-    for (int i = 0; i < items.size(); ++i) {
-        auto* b = new QRadioButton(items[i], this);
-        group_->addButton(b, i);
-        layout->addWidget(b);
+    for (int i = 0; i < items.size(); ++i)
+        group_->addButton(new QRadioButton(items[i], this), i);
+}
+
+void TRadioGroup::resizeEvent(QResizeEvent* event)
+{
+    QGroupBox::resizeEvent(event);
+    // The items share the height below the caption evenly, however small the group is.
+    const auto buttons = group_->buttons();
+    if (buttons.isEmpty())
+        return;
+    const int top = QFontMetrics(font()).height();
+    const int row = std::max(1, (height() - top - 2) / static_cast<int>(buttons.size()));
+    for (QAbstractButton* b : buttons) {
+        const int i = group_->id(b);
+        b->setGeometry(8, top + i * row, width() - 16, row);
     }
 }
 
