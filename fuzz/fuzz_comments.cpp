@@ -2,7 +2,7 @@
 // keeps every readable record of other names byte for byte.
 #include "app/CommentStore.h"
 #include "platform/Errors.h"
-#include "platform/ProgramDir.h"
+#include "FuzzProgramDir.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,17 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::string Dir()
-{
-    static std::string dir = [] {
-        char tmpl[] = "/tmp/turnex-fuzz-XXXXXX";
-        std::string d = mkdtemp(tmpl);
-        platform::SetProgramDirectory(d);
-        return d;
-    }();
-    return dir;
-}
 
 std::string ReadAll(const std::string& f)
 {
@@ -49,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The first byte picks the name; the rest is the file.
     const std::string names[] = {"", "a.bte", "A.BTE", "x"};
     const std::string key = names[data[0] % 4];
-    const std::string file = Dir() + "/user.dat";
+    const std::string file = FuzzProgramDir() + "/user.dat";
     const std::string before(reinterpret_cast<const char*>(data) + 1, size - 1);
     const size_t whole = before.size() / 282 * 282;
 

@@ -1,7 +1,7 @@
 // turnex.dat of any length and content: loading, choosing the current game, saving.
 #include "app/ConfigStore.h"
 #include "platform/Errors.h"
-#include "platform/ProgramDir.h"
+#include "FuzzProgramDir.h"
 #include "platform/Registry.h"
 
 #include <cstdio>
@@ -9,22 +9,9 @@
 #include <string>
 #include <unistd.h>
 
-namespace {
-std::string Dir()
-{
-    static std::string dir = [] {
-        char tmpl[] = "/tmp/turnex-fuzz-XXXXXX";
-        std::string d = mkdtemp(tmpl);
-        platform::SetProgramDirectory(d);
-        return d;
-    }();
-    return dir;
-}
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::string file = Dir() + "/turnex.dat";
+    const std::string file = FuzzProgramDir() + "/turnex.dat";
     if (FILE* f = std::fopen(file.c_str(), "wb")) {
         std::fwrite(data, 1, size, f);
         std::fclose(f);
