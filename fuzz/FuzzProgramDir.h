@@ -1,9 +1,8 @@
 #pragma once
-// A program folder of the fuzz run's own for the data files, made once and removed at exit.
+// A program folder of the fuzz run's own for the data files, made once per run in /tmp (libFuzzer
+// ends without running exit handlers, so the small folder stays behind).
 #include "platform/ProgramDir.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -13,10 +12,6 @@ inline std::string FuzzProgramDir()
         char tmpl[] = "/tmp/turnex-fuzz-XXXXXX";
         std::string d = mkdtemp(tmpl);
         platform::SetProgramDirectory(d);
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(FuzzProgramDir(), ec);
-        });
         return d;
     }();
     return dir;
