@@ -303,23 +303,10 @@ int HeaderWalker::Open()
         info_.format = Format::Rar5;
         pos_ = 8;
         // The main header, or the encryption header of an archive whose headers are encrypted.
-        uint8_t crcBytes[4];
-        if (!src_.Read(pos_, crcBytes, 4))
-            return src_.IoError() ? ERAR_EREAD : ERAR_BAD_DATA;
-        std::string sizeBytes(static_cast<size_t>(std::min<int64_t>(3, src_.Size() - pos_ - 4)), '\0');
-        if (sizeBytes.empty() || !src_.Read(pos_ + 4, sizeBytes.data(), sizeBytes.size()))
-            return ERAR_BAD_DATA;
+        std::string h;
         size_t p = 0;
-        uint64_t hsize = 0;
-        if (!GetVint(sizeBytes, p, hsize) || hsize == 0 || hsize > kMaxHeader)
-            return ERAR_BAD_DATA;
-        std::string h(p + hsize, '\0');
-        if (!src_.Read(pos_ + 4, h.data(), h.size()))
-            return src_.IoError() ? ERAR_EREAD : ERAR_BAD_DATA;
-        const uint32_t crc = static_cast<uint32_t>(crcBytes[0]) | crcBytes[1] << 8 | crcBytes[2] << 16 |
-                             static_cast<uint32_t>(crcBytes[3]) << 24;
-        if (Crc32(h.data(), h.size()) != crc)
-            return ERAR_BAD_DATA;
+        if (const int r = ReadHeader5(h, p); r != ERAR_SUCCESS)
+            return r;
         uint64_t type = 0, hflags = 0, extra = 0, dataSize = 0, arcFlags = 0;
         if (!GetVint(h, p, type) || !GetVint(h, p, hflags))
             return ERAR_BAD_DATA;
@@ -586,29 +573,38 @@ bool HeaderWalker::ParseFile5(const std::string& h, size_t pos, uint64_t extraSi
     return true;
 }
 
+// One RAR5 block header at pos_: its CRC32, the vint size, and the header bytes that follow
+// (p comes back just behind the size field). ERAR_SUCCESS, ERAR_BAD_DATA or ERAR_EREAD.
+int HeaderWalker::ReadHeader5(std::string& h, size_t& p)
+{
+    uint8_t crcBytes[4];
+    if (!src_.Read(pos_, crcBytes, 4))
+        return src_.IoError() ? ERAR_EREAD : ERAR_BAD_DATA;
+    std::string sizeBytes(static_cast<size_t>(std::min<int64_t>(3, src_.Size() - pos_ - 4)), '\0');
+    if (sizeBytes.empty() || !src_.Read(pos_ + 4, sizeBytes.data(), sizeBytes.size()))
+        return ERAR_BAD_DATA;
+    p = 0;
+    uint64_t hsize = 0;
+    if (!GetVint(sizeBytes, p, hsize) || hsize == 0 || hsize > kMaxHeader)
+        return ERAR_BAD_DATA;
+    h.assign(p + hsize, '\0');
+    if (!src_.Read(pos_ + 4, h.data(), h.size()))
+        return src_.IoError() ? ERAR_EREAD : ERAR_BAD_DATA;
+    const uint32_t crc = static_cast<uint32_t>(crcBytes[0]) | crcBytes[1] << 8 | crcBytes[2] << 16 |
+                         static_cast<uint32_t>(crcBytes[3]) << 24;
+    return Crc32(h.data(), h.size()) == crc ? ERAR_SUCCESS : ERAR_BAD_DATA;
+}
+
 int HeaderWalker::Next5(Member& m, PackedComment* comment)
 {
     for (;;) {
         const int64_t size = src_.Size();
         if (pos_ >= size)
             return ERAR_END_ARCHIVE;
-        uint8_t crcBytes[4];
-        if (!src_.Read(pos_, crcBytes, 4))
-            return src_.IoError() ? ERAR_EREAD : ERAR_BAD_DATA;
-        std::string sizeBytes(static_cast<size_t>(std::min<int64_t>(3, size - pos_ - 4)), '\0');
-        if (sizeBytes.empty() || !src_.Read(pos_ + 4, sizeBytes.data(), sizeBytes.size()))
-            return ERAR_BAD_DATA;
+        std::string h;
         size_t p = 0;
-        uint64_t hsize = 0;
-        if (!GetVint(sizeBytes, p, hsize) || hsize == 0 || hsize > kMaxHeader)
-            return ERAR_BAD_DATA;
-        std::string h(p + hsize, '\0');
-        if (!src_.Read(pos_ + 4, h.data(), h.size()))
-            return src_.IoError() ? ERAR_EREAD : ERAR_BAD_DATA;
-        const uint32_t crc = static_cast<uint32_t>(crcBytes[0]) | crcBytes[1] << 8 | crcBytes[2] << 16 |
-                             static_cast<uint32_t>(crcBytes[3]) << 24;
-        if (Crc32(h.data(), h.size()) != crc)
-            return ERAR_BAD_DATA;
+        if (const int r = ReadHeader5(h, p); r != ERAR_SUCCESS)
+            return r;
         uint64_t type = 0, hflags = 0, extra = 0, dataSize = 0;
         if (!GetVint(h, p, type) || !GetVint(h, p, hflags) || ((hflags & 1) && !GetVint(h, p, extra)) ||
             ((hflags & 2) && !GetVint(h, p, dataSize)))

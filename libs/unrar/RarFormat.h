@@ -90,6 +90,7 @@ public:
 private:
     int Next4(Member& m, PackedComment* comment);
     int Next5(Member& m, PackedComment* comment);
+    int ReadHeader5(std::string& h, size_t& p);
     bool ParseFile4(const std::string& h, Member& m);
     bool ParseFile5(const std::string& h, size_t pos, uint64_t extraSize, Member& m);
 
