@@ -2,6 +2,7 @@
 // unar, each started as a process into a fresh folder, on the largest archives of the shared
 // corpus and on generated stored archives of both layouts (64 MB each, no RAR writer needed).
 // Goal: within 1.15x of bsdtar.
+#include "archive/RarBytes.h"
 #include "unrar.h"
 
 #include <algorithm>
@@ -94,24 +95,10 @@ Timing Time(const std::vector<std::string>& args, const fs::path& work, int runs
 
 // ---- generated stored archives ----
 
-void Put16(std::string& s, unsigned v)
-{
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>(v >> 8 & 0xFF);
-}
-void Put32(std::string& s, uint32_t v)
-{
-    Put16(s, v & 0xFFFF);
-    Put16(s, v >> 16);
-}
-void PutVint(std::string& s, uint64_t v)
-{
-    do {
-        s += static_cast<char>((v & 0x7F) | (v > 0x7F ? 0x80 : 0));
-        v >>= 7;
-    } while (v);
-}
-uint32_t Crc(const std::string& s) { return crc32(0, reinterpret_cast<const Bytef*>(s.data()), s.size()); }
+using rarbytes::Crc;
+using rarbytes::Put16;
+using rarbytes::Put32;
+using rarbytes::PutVint;
 
 std::vector<std::pair<std::string, std::string>> Payload()
 {

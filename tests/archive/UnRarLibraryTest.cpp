@@ -3,6 +3,7 @@
 // this system, so minimal stored archives are written byte by byte, checksums included).
 #include "support/TempDir.h"
 
+#include "RarBytes.h"
 #include "unrar.h"
 
 #include <QCryptographicHash>
@@ -88,24 +89,10 @@ std::map<std::string, int> ExtractAll(const std::string& path, const std::string
 
 // ---- minimal stored archives ----
 
-void Put16(std::string& s, unsigned v)
-{
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>(v >> 8 & 0xFF);
-}
-void Put32(std::string& s, uint32_t v)
-{
-    Put16(s, v & 0xFFFF);
-    Put16(s, v >> 16);
-}
-void PutVint(std::string& s, uint64_t v)
-{
-    do {
-        s += static_cast<char>((v & 0x7F) | (v > 0x7F ? 0x80 : 0));
-        v >>= 7;
-    } while (v);
-}
-uint32_t Crc(const std::string& s) { return crc32(0, reinterpret_cast<const Bytef*>(s.data()), s.size()); }
+using rarbytes::Crc;
+using rarbytes::Put16;
+using rarbytes::Put32;
+using rarbytes::PutVint;
 
 struct Entry {
     std::string name;
