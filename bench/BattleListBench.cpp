@@ -1,12 +1,12 @@
 // Filling the "Battles" list against a plain loop that only opens each battle file and reads its
 // first six lines. The fill should cost at most 1.5 times the loop.
-#include "app/Application.h"
-#include "app/manag.h"
-#include "platform/ProgramDir.h"
+#include "ui/Application.h"
+#include "ui/MainWindow.h"
+#include "base/ProgramDir.h"
 #include "support/ConfigFile.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
-#include "widgets/ListBox.h"
+#include "ui/ListBox.h"
 
 #include <chrono>
 #include <cstdio>
@@ -58,19 +58,19 @@ double BestSeconds(F&& f, int runs)
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication app(argc, argv);
+    Application app(argc, argv);
     ScriptedDesktop desktop;
     int status = 0;
     for (int count : {1000, 10000}) {
         TempDir tmp;
-        platform::SetProgramDirectory(tmp.path());
+        base::SetProgramDirectory(tmp.path());
         const std::string game = tmp / "game";
         for (int i = 0; i < count; ++i)
             TempDir::Write(game + "/turn" + std::to_string(i) + ".bte",
                            BattleText("1 0", "Battle number " + std::to_string(i), "17 60", "fog 3") +
                                std::string(20000, 'd'));  // battle data follows the header lines
         WriteConfig(tmp.path(), game, tmp / "out", tmp / "in");
-        TMainForm form;
+        MainWindow form;
         form.show();
         const int runs = count == 1000 ? 9 : 5;
         PlainLoop(game);  // warm the cache for both

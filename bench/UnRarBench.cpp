@@ -3,7 +3,7 @@
 // corpus and on generated stored archives of both layouts (64 MB each, no RAR writer needed).
 // Goal: within 1.15x of bsdtar.
 #include "archive/RarBytes.h"
-#include "unrar.h"
+#include "turnex/unrar.h"
 
 #include <algorithm>
 #include <chrono>

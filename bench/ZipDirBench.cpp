@@ -1,6 +1,6 @@
 // Reading the central directory of a 65,535-entry archive with the zip component, against
 // libzip opening the same archive and stat-ing every entry. Goal: at most 2x libzip's time.
-#include "archive/ZipComp.h"
+#include "archive/ZipComponent.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
 #include "../tests/archive/ZipTestSupport.h"
@@ -45,7 +45,7 @@ int main()
     const std::string archive = tmp / "big.zip";
     TempDir::Write(archive, ziptest::BuildZip(members));
 
-    TZipComponent zip;
+    ZipComponent zip;
     int32_t count = 0;
     const double ours = MedianMs(9, [&] {
         zip.SetZipFileName(archive);

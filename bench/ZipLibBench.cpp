@@ -1,7 +1,7 @@
 // Packing a 1 MB and a 50 MB battle file at level 9 through the zip component and library,
 // and unpacking them, against Info-ZIP zip -9 and unzip -o in the same run.
 // Goal: at most 1.15x their time, archives at most 1% larger.
-#include "archive/ZipComp.h"
+#include "archive/ZipComponent.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
 
@@ -56,7 +56,7 @@ int main()
     }
     ScriptedDesktop desktop;
     TempDir tmp;
-    TZipComponent zip;
+    ZipComponent zip;
     zip.SetDLLDirectory(ZIP_LIB_DIR);
     zip.AddOptions = {AddUpdate};
     zip.ExtrOptions = {ExtrOverWrite};

@@ -1,7 +1,7 @@
 #pragma once
 // A program folder of the fuzz run's own for the data files, made once per run in /tmp (libFuzzer
 // ends without running exit handlers, so the small folder stays behind).
-#include "platform/ProgramDir.h"
+#include "base/ProgramDir.h"
 
 #include <string>
 #include <unistd.h>
@@ -11,7 +11,7 @@ inline std::string FuzzProgramDir()
     static const std::string dir = [] {
         char tmpl[] = "/tmp/turnex-fuzz-XXXXXX";
         std::string d = mkdtemp(tmpl);
-        platform::SetProgramDirectory(d);
+        base::SetProgramDirectory(d);
         return d;
     }();
     return dir;

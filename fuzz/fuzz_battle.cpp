@@ -1,6 +1,6 @@
 // Battle files of any content: the line reader and the details of the panel.
 #include "app/BattleFile.h"
-#include "platform/Errors.h"
+#include "base/Errors.h"
 
 #include <string_view>
 
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         app::ParseBattleDetails(text, sink);
         if (handed != 4)
             __builtin_trap();
-    } catch (const platform::Exception&) {
+    } catch (const base::Exception&) {
     }
     app::MemorySource in(text);
     bool ended = false;

@@ -1,7 +1,7 @@
 // user.dat of any content: find, save and remove never crash, and a save or remove that succeeds
 // keeps every readable record of other names byte for byte.
 #include "app/CommentStore.h"
-#include "platform/Errors.h"
+#include "base/Errors.h"
 #include "FuzzProgramDir.h"
 
 #include <cstdio>
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     WriteAll(file, before);
     try {
         app::FindComment(key);
-    } catch (const platform::Exception&) {
+    } catch (const base::Exception&) {
     }
 
     WriteAll(file, before);
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (after.compare(at, 282, rec) != 0)
                 std::abort();
         }
-    } catch (const platform::Exception&) {
+    } catch (const base::Exception&) {
         if (ReadAll(file) != before)
             std::abort();  // a failed save writes nothing
     }
@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 kept += before.substr(at, 282);
         if (after != kept)
             std::abort();
-    } catch (const platform::Exception&) {
+    } catch (const base::Exception&) {
         if (ReadAll(file) != before)
             std::abort();
     }

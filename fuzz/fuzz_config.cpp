@@ -1,8 +1,8 @@
 // turnex.dat of any length and content: loading, choosing the current game, saving.
 #include "app/ConfigStore.h"
-#include "platform/Errors.h"
+#include "base/Errors.h"
 #include "FuzzProgramDir.h"
-#include "platform/Registry.h"
+#include "base/Registry.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     app::ConfigState state;
     try {
-        app::LoadConfiguration(state, platform::RegistryHive());
+        app::LoadConfiguration(state, base::RegistryHive());
         state.CurrentGame = app::FindCurrentGame(state);
         if (state.CurrentGame > 2)
             std::abort();
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         app::EnsureTrailingBackslash(state, app::ArchiveDir::Outgoing);
         app::EnsureTrailingBackslash(state, app::ArchiveDir::Incoming);
         app::SaveConfiguration(state);
-    } catch (const platform::Exception&) {
+    } catch (const base::Exception&) {
     }
     return 0;
 }

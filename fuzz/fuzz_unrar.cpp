@@ -1,7 +1,7 @@
 // Any bytes as a RAR archive: open (with the comment), walk every header, extract every member
 // into a scratch folder (every other archive in test mode). Nothing may crash, and nothing may
 // land outside the scratch folder.
-#include "unrar.h"
+#include "turnex/unrar.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // Any file contents as an archive for the unzip library: no crash, no hang, nothing written
 // outside the extraction folder, no temporary file left behind.
-#include "archive/ZipRecords.h"
+#include "turnex/ZipRecords.h"
 
 #include <cstdio>
 #include <cstdlib>

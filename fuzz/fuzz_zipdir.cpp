@@ -1,7 +1,7 @@
 // Any file contents as a zip archive: the central directory reader must end every failure in a
 // report and an empty name, never read past what it holds, never hang.
-#include "archive/ZipComp.h"
-#include "platform/Desktop.h"
+#include "archive/ZipComponent.h"
+#include "base/Desktop.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,10 +10,10 @@
 
 namespace {
 
-class QuietDesktop : public platform::Desktop {
+class QuietDesktop : public base::Desktop {
 public:
     void ShowMessage(const std::string&) override { ++shown; }
-    int MessageBox(const std::string&, const std::string&, unsigned) override { return platform::IDOK; }
+    int MessageBox(const std::string&, const std::string&, unsigned) override { return base::IDOK; }
     bool InputQuery(const std::string&, const std::string&, std::string&, int) override { return false; }
     std::optional<std::string> BrowseForFolder(const std::string&) override { return std::nullopt; }
     void ShowHelp(const std::string&) override {}
@@ -36,14 +36,14 @@ const std::string& File()
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static QuietDesktop desktop;
-    platform::SetDesktop(&desktop);
+    base::SetDesktop(&desktop);
     if (FILE* f = std::fopen(File().c_str(), "wb")) {
         std::fwrite(data, 1, size, f);
         std::fclose(f);
     }
-    TZipComponent zip;
+    ZipComponent zip;
     int updates = 0;
-    zip.OnDirUpdate = [&](TZipComponent*) { ++updates; };
+    zip.OnDirUpdate = [&](ZipComponent*) { ++updates; };
     desktop.shown = 0;
     zip.SetZipFileName(File());
     if (updates != 1)

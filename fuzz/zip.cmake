@@ -1,7 +1,7 @@
 # The zip component's directory reader, and the unzip library over any archive.
 set(ZIP_SRC ${CMAKE_CURRENT_SOURCE_DIR}/../src/archive)
 turnex_fuzzer(fuzz_zipdir)
-target_sources(fuzz_zipdir PRIVATE ${ZIP_SRC}/ZipComp.cpp ${SRC}/platform/Desktop.cpp)
+target_sources(fuzz_zipdir PRIVATE ${ZIP_SRC}/ZipComponent.cpp ${SRC}/base/Desktop.cpp)
 
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)

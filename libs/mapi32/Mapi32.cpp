@@ -1,10 +1,10 @@
 // libmapi32.so: the simple mail interface on this desktop. A logon checks that a mail client
 // can be reached; a send opens its compose window, pre-filled, and leaves the rest to the user.
 #include "MailCommand.h"
-#include "mapi.h"
+#include "turnex/mapi.h"
 
-#include "platform/CodePage.h"
-#include "platform/Paths.h"
+#include "base/CodePage.h"
+#include "base/Paths.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -168,7 +168,7 @@ int RunClient(std::vector<std::string> args)
 // A path of the program (drive letters, backslashes, Windows-1252) as an absolute native path.
 std::string AttachmentPath(const char* programPath)
 {
-    std::string path = platform::NativePath(programPath);
+    std::string path = base::NativePath(programPath);
     if (!path.empty() && path.front() != '/') {
         // Relative: made absolute, which also keeps a leading dash from reading as an option.
         char cwd[4096];
@@ -182,9 +182,9 @@ MapiUlong Send(const Session& session, const MapiMessage& message)
 {
     Composition mail;
     if (message.lpszSubject)
-        mail.subject = platform::AnsiToUtf8(message.lpszSubject);
+        mail.subject = base::AnsiToUtf8(message.lpszSubject);
     if (message.lpszNoteText)
-        mail.body = UnixLineBreaks(platform::AnsiToUtf8(message.lpszNoteText));
+        mail.body = UnixLineBreaks(base::AnsiToUtf8(message.lpszNoteText));
     if (message.nFileCount > 0 && !message.lpFiles)
         return MAPI_E_FAILURE;
     for (MapiUlong i = 0; i < message.nFileCount; ++i) {

@@ -1,8 +1,8 @@
 #include "AceExtractor.h"
 
 #include "AceDecoder.h"
-#include "platform/CodePage.h"
-#include "platform/SafeNames.h"
+#include "base/CodePage.h"
+#include "base/SafeNames.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -115,10 +115,10 @@ std::string MemberPath(const std::string& storedName)
     for (unsigned char c : storedName) {
         if (c < 0x20 || c == 0x7F)
             return {};
-        AppendUtf8(utf8, platform::OemCharToUnicode(c));
+        AppendUtf8(utf8, base::OemCharToUnicode(c));
     }
     // UNC names ("\\server\share") start with a separator and are refused with the absolute ones.
-    auto rel = platform::SafeRelativePath(utf8);
+    auto rel = base::SafeRelativePath(utf8);
     return rel ? *rel : std::string();
 }
 
@@ -173,13 +173,13 @@ Status ExtractArchive(std::span<const uint8_t> data, const std::string& destDir,
         }
         if (m.IsDirectory()) {
             // Preparing a name inside the folder creates the folder itself, checked like any other.
-            auto probe = platform::PrepareTarget(destDir, paths[i] + "/.turnex-dir");
+            auto probe = base::PrepareTarget(destDir, paths[i] + "/.turnex-dir");
             std::string folder = destDir + "/" + paths[i];
             if (!probe || stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
                 return Status::WriteError;
             continue;
         }
-        auto target = platform::PrepareTarget(destDir, paths[i]);
+        auto target = base::PrepareTarget(destDir, paths[i]);
         if (!target)
             return Status::WriteError;
         if (Status s = WriteMember(decoder, archive, m, *target); s != Status::Ok)

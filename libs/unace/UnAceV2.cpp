@@ -1,8 +1,8 @@
 // libunacev2.so: the three entry points of the unace library, on the decoder of this folder.
 #include "AceArchive.h"
 #include "AceExtractor.h"
-#include "archive/unaceh.h"
-#include "platform/Paths.h"
+#include "archive/AceExtraction.h"
+#include "base/Paths.h"
 
 #include <algorithm>
 #include <cstring>
@@ -130,7 +130,7 @@ UNACE_EXPORT int32_t ACEReadArchiveData(const char* archivePath, void* record)
     archive::PutRecordAddress(r, kAceArchiveDataRecord.archiveInfo, nullptr);
     if (!archivePath)
         return archive::kAceErrorParameter;
-    MappedFile file(platform::NativePath(archivePath));
+    MappedFile file(base::NativePath(archivePath));
     if (!file.Ok())
         return archive::kAceErrorOpen;
     ace::AceArchive ace;
@@ -156,10 +156,10 @@ UNACE_EXPORT int32_t ACEExtract(const char* archivePath, void* record)
     const char* dest = TextAt(r, kAceExtractRecord.destinationDir);
     if (!dest || !*dest)
         return archive::kAceErrorParameter;
-    MappedFile file(platform::NativePath(archivePath));
+    MappedFile file(base::NativePath(archivePath));
     if (!file.Ok())
         return archive::kAceErrorOpen;
-    std::string destDir = platform::NativePath(dest);
+    std::string destDir = base::NativePath(dest);
     while (destDir.size() > 1 && destDir.back() == '/')
         destDir.pop_back();
     return ResultOf(ace::ExtractArchive(file.Bytes(), destDir, SplitLines(TextAt(r, kAceExtractRecord.fileList))));

@@ -1,8 +1,8 @@
 #include "MemberOutput.h"
 
-#include "unrar.h"
+#include "turnex/unrar.h"
 
-#include "platform/SafeNames.h"
+#include "base/SafeNames.h"
 
 #include <atomic>
 #include <cerrno>
@@ -106,7 +106,7 @@ void MemberOutput::Abort()
 int MakeFolder(const std::string& destDir, const std::string& rel)
 {
     // PrepareTarget creates and checks every folder above its last component.
-    auto inner = platform::PrepareTarget(destDir, rel + "/x");
+    auto inner = base::PrepareTarget(destDir, rel + "/x");
     return inner ? ERAR_SUCCESS : ERAR_ECREATE;
 }
 

@@ -1,6 +1,6 @@
 #include "RarDecoders.h"
 
-#include "unrar.h"
+#include "turnex/unrar.h"
 
 #include <archive.h>
 #include <archive_entry.h>

@@ -1,6 +1,6 @@
 #include "RarFormat.h"
 
-#include "unrar.h"
+#include "turnex/unrar.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,12 +1,12 @@
 // The library's C interface over the header walk, the two decoders and the member output.
-#include "unrar.h"
+#include "turnex/unrar.h"
 
 #include "Blake2sp.h"
 #include "MemberOutput.h"
 #include "RarDecoders.h"
 #include "RarFormat.h"
 
-#include "platform/SafeNames.h"
+#include "base/SafeNames.h"
 
 #include <zlib.h>
 
@@ -199,10 +199,10 @@ int LinkText(Handle& h, const Member& m, std::string& text)
 // A hard link or file copy of RAR5 becomes an independent copy of a file already in the destination.
 int CopyWithin(const std::string& dest, const Member& m, const std::string& target, bool extract)
 {
-    auto fromRel = platform::SafeRelativePath(m.linkTarget);
+    auto fromRel = base::SafeRelativePath(m.linkTarget);
     if (!fromRel)
         return ERAR_ECREATE;
-    auto from = platform::PrepareTarget(dest, *fromRel);
+    auto from = base::PrepareTarget(dest, *fromRel);
     if (!from)
         return ERAR_ECREATE;
     int in = open(from->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
@@ -268,13 +268,13 @@ int Process(Handle& h, int operation, const char* destPath, const char* destName
             target = destName;
             rel = target.substr(target.find_last_of('/') + 1);  // npos + 1 is 0
         } else {
-            auto safe = platform::SafeRelativePath(m.name);
+            auto safe = base::SafeRelativePath(m.name);
             if (!safe)
                 return ERAR_ECREATE;
             rel = *safe;
             if (m.isDir)
                 return MakeFolder(dest, rel);
-            auto prepared = platform::PrepareTarget(dest, rel);
+            auto prepared = base::PrepareTarget(dest, rel);
             if (!prepared)
                 return ERAR_ECREATE;
             target = *prepared;

@@ -2,11 +2,11 @@
 // the current directory through libzip. Every file is written to a temporary file beside its
 // target and renamed over it only once its checksum matched, so a damaged archive never
 // destroys the file it was meant to replace; names that would leave the folder are refused.
-#include "archive/ZipRecords.h"
-#include "platform/CodePage.h"
-#include "platform/Files.h"
-#include "platform/Paths.h"
-#include "platform/SafeNames.h"
+#include "turnex/ZipRecords.h"
+#include "base/CodePage.h"
+#include "base/Files.h"
+#include "base/Paths.h"
+#include "base/SafeNames.h"
 
 #include <zip.h>
 #include <zlib.h>
@@ -74,7 +74,7 @@ bool Wanted(const std::string& name, const std::vector<std::string>& items)
     std::replace(back.begin(), back.end(), '/', '\\');
     for (std::string s : items) {
         std::replace(s.begin(), s.end(), '/', '\\');
-        if (platform::WildcardMatch(s, back) || platform::WildcardMatch(s, BareName(back)))
+        if (base::WildcardMatch(s, back) || base::WildcardMatch(s, BareName(back)))
             return true;
     }
     return false;
@@ -109,7 +109,7 @@ public:
         dest_ = cwd;
 
         int err = 0;
-        const std::string native = platform::NativePath(archive);
+        const std::string native = base::NativePath(archive);
         za_ = zip_open(native.c_str(), ZIP_RDONLY, &err);
         if (!za_ && (err == ZIP_ER_NOZIP || err == ZIP_ER_INCONS))
             za_ = OpenAfterPrefix(native, err);
@@ -190,7 +190,7 @@ private:
         zip_uint32_t attr = 0;
         if (fromOem && zip_file_get_external_attributes(za_, i, 0, &opsys, &attr) == 0 &&
             (opsys == ZIP_OPSYS_DOS || opsys == ZIP_OPSYS_OS_2 || opsys == ZIP_OPSYS_WINDOWS_NTFS))
-            name = platform::OemToAnsi(name);
+            name = base::OemToAnsi(name);
         return name;
     }
 
@@ -206,7 +206,7 @@ private:
     {
         std::optional<std::string> rel;
         if (dirNames_) {
-            rel = platform::SafeRelativePath(name);
+            rel = base::SafeRelativePath(name);
         } else {
             const std::string bare = BareName(name);
             if (!bare.empty() && bare != "." && bare != "..")
@@ -216,7 +216,7 @@ private:
             return std::nullopt;
         if (test_)
             return dest_ + "/" + *rel;
-        return platform::PrepareTarget(dest_, *rel);
+        return base::PrepareTarget(dest_, *rel);
     }
 
     // True when the entry reads through to its end with its checksum under this password.
@@ -280,8 +280,8 @@ private:
             return true;
         if (!name.empty() && (name.back() == '/' || name.back() == '\\')) {
             if (dirNames_ && !test_)
-                if (auto rel = platform::SafeRelativePath(name))
-                    platform::PrepareTarget(dest_, *rel + "/.");
+                if (auto rel = base::SafeRelativePath(name))
+                    base::PrepareTarget(dest_, *rel + "/.");
             return true;
         }
         const auto target = Target(name);
@@ -295,8 +295,8 @@ private:
 
         struct stat old {};
         const bool exists = !test_ && lstat(target->c_str(), &old) == 0;
-        const uint32_t entryTime = static_cast<uint32_t>(platform::PackDosDateTime(st.mtime));
-        const uint32_t fileTime = exists ? static_cast<uint32_t>(platform::PackDosDateTime(old.st_mtime)) : 0;
+        const uint32_t entryTime = static_cast<uint32_t>(base::PackDosDateTime(st.mtime));
+        const uint32_t fileTime = exists ? static_cast<uint32_t>(base::PackDosDateTime(old.st_mtime)) : 0;
         const bool isOlder = exists && fileTime < entryTime;
         if ((freshen_ && (!exists || !isOlder)) || (update_ && exists && !isOlder))
             return true;

@@ -1,9 +1,9 @@
 // The zip writer library: ZipLibExec adds the files of a ZipCommand to an archive through libzip.
 // The archive is written to a temporary file and renamed over the old one by zip_close, so a
 // failure or a stop leaves the old archive as it was.
-#include "archive/ZipRecords.h"
-#include "platform/Files.h"
-#include "platform/Paths.h"
+#include "turnex/ZipRecords.h"
+#include "base/Files.h"
+#include "base/Paths.h"
 
 #include <zip.h>
 
@@ -59,17 +59,17 @@ void Expand(const std::string& item, bool recurse, bool hidden, std::vector<std:
         return;
     }
     const std::string dir = DirectoryOf(item);
-    const std::string pattern = platform::ExtractFileName(item);
+    const std::string pattern = base::ExtractFileName(item);
     const std::string prefix = dir.empty() ? std::string() : dir + "\\";
-    for (const auto& r : platform::FindFiles(prefix + "*")) {
+    for (const auto& r : base::FindFiles(prefix + "*")) {
         if (r.Name == "." || r.Name == "..")
             continue;
-        if (!hidden && ((r.Attr & platform::faHidden) || r.Name[0] == '.'))
+        if (!hidden && ((r.Attr & base::faHidden) || r.Name[0] == '.'))
             continue;
-        if (r.Attr & platform::faDirectory) {
+        if (r.Attr & base::faDirectory) {
             if (recurse)
                 Expand(prefix + r.Name + "\\" + pattern, recurse, hidden, out);
-        } else if (platform::WildcardMatch(pattern, r.Name)) {
+        } else if (base::WildcardMatch(pattern, r.Name)) {
             out.push_back(prefix + r.Name);
         }
     }
@@ -80,11 +80,11 @@ void Expand(const std::string& item, bool recurse, bool hidden, std::vector<std:
 std::string EntryName(const std::string& path, bool junk, const std::string& root)
 {
     if (junk)
-        return platform::ExtractFileName(path);
+        return base::ExtractFileName(path);
     std::string name = path;
     if (!root.empty() && Lower(name).rfind(Lower(root), 0) == 0)
         name = name.substr(root.size());
-    else if (platform::HasDriveLetter(name))
+    else if (base::HasDriveLetter(name))
         name = name.substr(2);
     std::replace(name.begin(), name.end(), '\\', '/');
     while (!name.empty() && name[0] == '/')
@@ -115,9 +115,9 @@ bool StoredBySuffix(const std::string& name, const char* suffixes)
 
 bool Matches(const std::string& path, const std::vector<std::string>& exclusions)
 {
-    const std::string bare = platform::ExtractFileName(path);
+    const std::string bare = base::ExtractFileName(path);
     for (const auto& e : exclusions)
-        if (platform::WildcardMatch(e, bare) || platform::WildcardMatch(e, path))
+        if (base::WildcardMatch(e, bare) || base::WildcardMatch(e, path))
             return true;
     return false;
 }
@@ -163,7 +163,7 @@ int32_t Run(uint8_t* raw)
             if (Matches(f, exclusions))
                 continue;
             struct stat st {};
-            if (stat(platform::NativePath(f).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            if (stat(base::NativePath(f).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
                 cb.Message("File not found: " + f, 2);
                 continue;
             }
@@ -188,7 +188,7 @@ int32_t Run(uint8_t* raw)
         return 0;
 
     int err = 0;
-    const std::string nativeArchive = platform::NativePath(archive);
+    const std::string nativeArchive = base::NativePath(archive);
     zip_t* za = zip_open(nativeArchive.c_str(), ZIP_CREATE, &err);
     if (!za) {
         zip_error_t ze;
@@ -203,12 +203,12 @@ int32_t Run(uint8_t* raw)
     std::vector<std::string> moved;
     for (const auto& job : jobs) {
         const zip_int64_t existing = zip_name_locate(za, job.name.c_str(), ZIP_FL_NOCASE);
-        const int32_t fileTime = platform::FileAge(job.path);
+        const int32_t fileTime = base::FileAge(job.path);
         if (existing >= 0 && (update || freshen)) {
             zip_stat_t st;
             if (zip_stat_index(za, static_cast<zip_uint64_t>(existing), 0, &st) == 0 && (st.valid & ZIP_STAT_MTIME)) {
                 // MS-DOS times, two-second steps: only a newer file replaces the entry.
-                const uint32_t entryTime = static_cast<uint32_t>(platform::PackDosDateTime(st.mtime));
+                const uint32_t entryTime = static_cast<uint32_t>(base::PackDosDateTime(st.mtime));
                 if (static_cast<uint32_t>(fileTime) <= entryTime)
                     continue;
             }
@@ -233,7 +233,7 @@ int32_t Run(uint8_t* raw)
                 continue;
             }
         }
-        zip_source_t* src = zip_source_file(za, platform::NativePath(job.path).c_str(), 0, -1);
+        zip_source_t* src = zip_source_file(za, base::NativePath(job.path).c_str(), 0, -1);
         if (!src) {
             cb.Message("Cannot read " + job.path, 5);
             continue;
@@ -259,7 +259,7 @@ int32_t Run(uint8_t* raw)
         else
             zip_set_file_compression(za, i, ZIP_CM_DEFLATE, static_cast<zip_uint32_t>(level));
         struct stat st {};
-        if (stat(platform::NativePath(job.path).c_str(), &st) == 0)
+        if (stat(base::NativePath(job.path).c_str(), &st) == 0)
             zip_file_set_mtime(za, i, st.st_mtime, 0);
         // Other tools prefer the Unix time field to the MS-DOS time: drop it, or they keep
         // showing the time of the replaced entry.
@@ -296,7 +296,7 @@ int32_t Run(uint8_t* raw)
         return 0;
     }
     for (const auto& m : moved)
-        platform::DeleteFile(m);
+        base::DeleteFile(m);
     cb.Call(acEndOfBatch, 0, 0, "");
     return added;
 }

@@ -1,7 +1,7 @@
 #include "BattleFile.h"
 
-#include "platform/Errors.h"
-#include "platform/Files.h"
+#include "base/Errors.h"
+#include "base/Files.h"
 
 #include <cctype>
 #include <limits>
@@ -49,25 +49,25 @@ int32_t StrToInt(const std::string& text)
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         negative = text[i++] == '-';
     if (i >= text.size())
-        throw platform::ConvertError(text);
+        throw base::ConvertError(text);
     int64_t value = 0;
     for (; i < text.size(); ++i) {
         if (!std::isdigit(static_cast<unsigned char>(text[i])))
-            throw platform::ConvertError(text);
+            throw base::ConvertError(text);
         value = value * 10 + (text[i] - '0');
         if (value > int64_t(std::numeric_limits<int32_t>::max()) + 1)
-            throw platform::ConvertError(text);
+            throw base::ConvertError(text);
     }
     if (negative)
         value = -value;
     if (value > std::numeric_limits<int32_t>::max() || value < std::numeric_limits<int32_t>::min())
-        throw platform::ConvertError(text);
+        throw base::ConvertError(text);
     return static_cast<int32_t>(value);
 }
 
 std::string ReadBattleTitle(const std::string& path)
 {
-    platform::TextFileReader in(path);
+    base::TextFileReader in(path);
     bool ended = false;
     for (int i = 1; i <= 5; ++i)
         ReadBattleLine(in, ended);
@@ -76,7 +76,7 @@ std::string ReadBattleTitle(const std::string& path)
 
 void ReadBattleDetails(const std::string& path, const BattleDetailsSink& sink)
 {
-    platform::TextFileReader in(path);
+    base::TextFileReader in(path);
     ParseDetails(in, sink);
 }
 

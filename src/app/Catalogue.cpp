@@ -1,8 +1,8 @@
 #include "Catalogue.h"
 
 #include "BattleFile.h"
-#include "platform/Errors.h"
-#include "platform/Files.h"
+#include "base/Errors.h"
+#include "base/Files.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,7 +12,7 @@ namespace app {
 void CollectBattles(const std::string& gameDir, std::vector<std::string>& fileNames,
                     std::vector<std::string>& titles)
 {
-    for (const auto& rec : platform::FindFiles(gameDir + "\\*.bte", false)) {
+    for (const auto& rec : base::FindFiles(gameDir + "\\*.bte", false)) {
         fileNames.push_back(rec.Name);
         titles.push_back(ReadBattleTitle(gameDir + "\\" + rec.Name));
     }
@@ -24,8 +24,8 @@ std::vector<std::string> ListArchives(std::string directory)
         directory += '\\';
     std::vector<AList> found;
     for (const char* mask : {"*.zip", "*.ace", "*.rar"}) {
-        for (auto& rec : platform::FindFiles(directory + mask)) {
-            if (rec.Attr == platform::faDirectory)
+        for (auto& rec : base::FindFiles(directory + mask)) {
+            if (rec.Attr == base::faDirectory)
                 continue;
             found.push_back({std::move(rec.Name), rec.Time});
         }
@@ -74,7 +74,7 @@ DosDateTime DecodeDosDateTime(int32_t packed)
     bool leap = (d.Year % 4 == 0 && d.Year % 100 != 0) || d.Year % 400 == 0;
     if (packed == -1 || d.Month < 1 || d.Month > 12 || d.Day < 1 || d.Day > kDays[d.Month - 1] ||
         (d.Month == 2 && d.Day == 29 && !leap) || d.Hour > 23 || d.Minute > 59 || d.Second > 59)
-        throw platform::Exception("Invalid argument to date encode");
+        throw base::Exception("Invalid argument to date encode");
     return d;
 }
 

@@ -1,8 +1,8 @@
 #include "CommentStore.h"
 
-#include "platform/Errors.h"
-#include "platform/Files.h"
-#include "platform/ProgramDir.h"
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "base/ProgramDir.h"
 
 #include <algorithm>
 #include <array>
@@ -40,27 +40,27 @@ void SetComment(Record& r, std::string_view text)
 }
 
 // Opens user.dat for find and save, creating it empty when it cannot be opened.
-std::unique_ptr<platform::FileStream> OpenOrCreate(platform::FileStream::Mode mode)
+std::unique_ptr<base::FileStream> OpenOrCreate(base::FileStream::Mode mode)
 {
     const std::string path = CommentFilePath();
     try {
-        return std::make_unique<platform::FileStream>(path, mode);
-    } catch (const platform::Exception&) {
+        return std::make_unique<base::FileStream>(path, mode);
+    } catch (const base::Exception&) {
         // Only a missing file is created: one that exists but cannot be opened is never truncated.
-        if (platform::FileExists(path))
-            throw platform::FileCreateError(path);
-        return std::make_unique<platform::FileStream>(path, platform::FileStream::Create);
+        if (base::FileExists(path))
+            throw base::FileCreateError(path);
+        return std::make_unique<base::FileStream>(path, base::FileStream::Create);
     }
 }
 
 }  // namespace
 
-std::string CommentFilePath() { return platform::ProgramDirectory() + "/" + kCommentFileName; }
+std::string CommentFilePath() { return base::ProgramDirectory() + "/" + kCommentFileName; }
 
 std::optional<std::string> FindComment(std::string_view name)
 {
     const std::string_view key = Key(name);
-    auto file = OpenOrCreate(platform::FileStream::OpenRead);
+    auto file = OpenOrCreate(base::FileStream::OpenRead);
     const int64_t size = file->Size();
     Record r;
     for (int64_t pos = 0; pos < size; pos += L::Size) {
@@ -74,7 +74,7 @@ std::optional<std::string> FindComment(std::string_view name)
 void SaveComment(std::string_view name, std::string_view text)
 {
     const std::string_view key = Key(name);
-    auto file = OpenOrCreate(platform::FileStream::OpenReadWrite);
+    auto file = OpenOrCreate(base::FileStream::OpenReadWrite);
     const int64_t size = file->Size();
     Record r;
     for (int64_t pos = 0; pos < size; pos += L::Size) {
@@ -100,7 +100,7 @@ void RemoveComments(std::string_view name)
     const std::string path = CommentFilePath();
     std::string kept;
     {
-        platform::FileStream file(path, platform::FileStream::OpenRead);
+        base::FileStream file(path, base::FileStream::OpenRead);
         const int64_t size = file.Size();
         Record r;
         for (int64_t pos = 0; pos < size; pos += L::Size) {
@@ -110,7 +110,7 @@ void RemoveComments(std::string_view name)
         }
     }
     // Never remove first and write later: a crash in between would lose every other note.
-    platform::ReplaceFileContents(path, kept);
+    base::ReplaceFileContents(path, kept);
 }
 
 }  // namespace app

@@ -1,9 +1,9 @@
 #include "ConfigStore.h"
 
-#include "platform/Errors.h"
-#include "platform/Files.h"
-#include "platform/ProgramDir.h"
-#include "platform/Registry.h"
+#include "base/Errors.h"
+#include "base/Files.h"
+#include "base/ProgramDir.h"
+#include "base/Registry.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,9 +24,9 @@ void GameProfile::SetString(size_t offset, std::string_view value)
     std::memcpy(f + 1, value.data(), n);
 }
 
-std::string ConfigFilePath() { return platform::ProgramDirectory() + "/" + kConfigFileName; }
+std::string ConfigFilePath() { return base::ProgramDirectory() + "/" + kConfigFileName; }
 
-void LoadConfiguration(ConfigState& state, const platform::RegistryHive& registry)
+void LoadConfiguration(ConfigState& state, const base::RegistryHive& registry)
 {
     for (size_t g = 0; g < kGameCount; ++g) {
         GameProfile p = state.Profile(g);
@@ -37,9 +37,9 @@ void LoadConfiguration(ConfigState& state, const platform::RegistryHive& registr
     const std::string path = ConfigFilePath();
     size_t got = 0;
     try {
-        platform::FileStream in(path, platform::FileStream::OpenRead);
+        base::FileStream in(path, base::FileStream::OpenRead);
         got = in.Read(state.Image.data(), kConfigSize);
-    } catch (const platform::Exception&) {
+    } catch (const base::Exception&) {
         got = 0;  // missing or unreadable: created anew below
     }
     if (got == kConfigSize)
@@ -47,7 +47,7 @@ void LoadConfiguration(ConfigState& state, const platform::RegistryHive& registr
 
     // The new file is written in one piece once the registry has been read, so a failure on
     // the way leaves no half-written file behind; the next start creates it again.
-    platform::ReplacementFile out(path);
+    base::ReplacementFile out(path);
 
     for (size_t g = 0; g < kGameCount; ++g) {
         GameProfile p = state.Profile(g);
@@ -87,14 +87,14 @@ void SaveConfiguration(const ConfigState& state)
     std::string contents;
     {
         // The existing file only: it is never created here, and its tail is kept.
-        platform::FileStream f(path, platform::FileStream::OpenReadWrite);
+        base::FileStream f(path, base::FileStream::OpenReadWrite);
         contents.resize(static_cast<size_t>(std::max<int64_t>(f.Size(), 0)));
         contents.resize(f.Read(contents.data(), contents.size()));
     }
     if (contents.size() < kConfigSize)
         contents.resize(kConfigSize);
     std::memcpy(contents.data(), state.Image.data(), kConfigSize);
-    platform::ReplaceFileContents(path, contents);
+    base::ReplaceFileContents(path, contents);
 }
 
 void EnsureTrailingBackslash(ConfigState& state, ArchiveDir which)

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform {
+namespace base {
 class RegistryHive;
 }
 
@@ -85,7 +85,7 @@ std::string ConfigFilePath();
 
 // Fills the image from turnex.dat, or creates the file with the defaults and the games'
 // install locations from the registry. Throws the program's errors.
-void LoadConfiguration(ConfigState& state, const platform::RegistryHive& registry);
+void LoadConfiguration(ConfigState& state, const base::RegistryHive& registry);
 // The last record whose Selected byte is set; 0 when none is.
 uint8_t FindCurrentGame(ConfigState& state);
 // Writes the image over the first 2313 bytes of the existing file; never creates it.

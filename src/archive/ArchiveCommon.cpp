@@ -1,12 +1,12 @@
 #include "archive/ArchiveCommon.h"
 
-#include "platform/Paths.h"
+#include "base/Paths.h"
 
 namespace archive {
 
 std::string NativeDestination(const std::string& gameDir)
 {
-    std::string dir = platform::NativePath(gameDir);
+    std::string dir = base::NativePath(gameDir);
     if (dir.empty() || dir.back() != '/')
         dir += '/';
     return dir;

@@ -1,10 +1,10 @@
 // The library side of the zip component: loading, the callback and the password prompts.
 #include "ZipCall.h"
 
-#include "ZipComp.h"
-#include "ZipRecords.h"
-#include "platform/Desktop.h"
-#include "platform/Files.h"
+#include "ZipComponent.h"
+#include "turnex/ZipRecords.h"
+#include "base/Desktop.h"
+#include "base/Files.h"
 
 #include <QCoreApplication>
 
@@ -35,15 +35,15 @@ const char* TextCopies::Copy(const std::string& text)
 
 namespace {
 
-bool LoadSlot(TZipComponent& zip, ZipLibSlot& slot)
+bool LoadSlot(ZipComponent& zip, ZipLibSlot& slot)
 {
     try {
         const std::string dir = zip.GetDLLDirectory();
-        platform::LibHandle h = nullptr;
-        if (!dir.empty() && platform::FileExists(dir + "\\" + platform::SharedObjectName(slot.dllName)))
-            h = platform::LoadLibrary(slot.dllName, dir);
+        base::LibHandle h = nullptr;
+        if (!dir.empty() && base::FileExists(dir + "\\" + base::SharedObjectName(slot.dllName)))
+            h = base::LoadLibrary(slot.dllName, dir);
         else
-            h = platform::LoadLibrary(slot.dllName);
+            h = base::LoadLibrary(slot.dllName);
         if (!h) {
             slot.handle = nullptr;
             zip.ShowZipMessage(slot.firstIdent + 3, "");
@@ -52,15 +52,15 @@ bool LoadSlot(TZipComponent& zip, ZipLibSlot& slot)
         slot.handle = h;
         if (zip.Trace)
             zip.ShowZipMessage(slot.firstIdent, "");
-        slot.exec = platform::GetProcAddress(h, slot.execName);
-        slot.version = platform::GetProcAddress(h, slot.versionName);
+        slot.exec = base::GetProcAddress(h, slot.execName);
+        slot.version = base::GetProcAddress(h, slot.versionName);
         if (!slot.exec)
             zip.ShowZipMessage(slot.firstIdent + 1, "");
         if (!slot.version)
             zip.ShowZipMessage(slot.firstIdent + 2, "");
         if (!slot.exec || !slot.version) {
             // Never call an entry point that is not there: the library counts as not loaded.
-            platform::FreeLibrary(h);
+            base::FreeLibrary(h);
             slot.handle = nullptr;
             slot.exec = slot.version = nullptr;
         }
@@ -73,12 +73,12 @@ bool LoadSlot(TZipComponent& zip, ZipLibSlot& slot)
 void ReleaseSlot(ZipLibSlot& slot)
 {
     if (slot.handle)
-        platform::FreeLibrary(slot.handle);
+        base::FreeLibrary(slot.handle);
     slot.handle = nullptr;
     slot.exec = slot.version = nullptr;
 }
 
-int32_t QueryVersion(TZipComponent& zip, ZipLibSlot& slot)
+int32_t QueryVersion(ZipComponent& zip, ZipLibSlot& slot)
 {
     const bool loadedHere = !slot.handle;
     if (loadedHere)
@@ -112,24 +112,24 @@ void PutCallbackText(uint8_t* field, const std::string& text, size_t maxChars)
 
 }  // namespace
 
-bool TZipComponent::LoadZipLibrary() { return LoadSlot(*this, ZipLibrary()); }
-void TZipComponent::ReleaseZipLibrary() { ReleaseSlot(ZipLibrary()); }
-bool TZipComponent::LoadUnzipLibrary() { return LoadSlot(*this, UnzLibrary()); }
-void TZipComponent::ReleaseUnzipLibrary() { ReleaseSlot(UnzLibrary()); }
-int32_t TZipComponent::ZipVersion() { return QueryVersion(*this, ZipLibrary()); }
-int32_t TZipComponent::UnzVersion() { return QueryVersion(*this, UnzLibrary()); }
+bool ZipComponent::LoadZipLibrary() { return LoadSlot(*this, ZipLibrary()); }
+void ZipComponent::ReleaseZipLibrary() { ReleaseSlot(ZipLibrary()); }
+bool ZipComponent::LoadUnzipLibrary() { return LoadSlot(*this, UnzLibrary()); }
+void ZipComponent::ReleaseUnzipLibrary() { ReleaseSlot(UnzLibrary()); }
+int32_t ZipComponent::ZipVersion() { return QueryVersion(*this, ZipLibrary()); }
+int32_t ZipComponent::UnzVersion() { return QueryVersion(*this, UnzLibrary()); }
 
 int32_t ZipCallbackEntry(uint8_t* record)
 {
     Record<cbFieldCount> rec(record, kCallback);
-    auto* zip = static_cast<TZipComponent*>(rec.PtrV(cbCaller));
+    auto* zip = static_cast<ZipComponent*>(rec.PtrV(cbCaller));
     return zip ? zip->ZipCallback(record) : 0;
 }
 
-int32_t TZipComponent::ZipCallback(uint8_t* record)
+int32_t ZipComponent::ZipCallback(uint8_t* record)
 {
     Record<cbFieldCount> rec(record, kCallback);
-    TZipComponent* caller = static_cast<TZipComponent*>(rec.PtrV(cbCaller));
+    ZipComponent* caller = static_cast<ZipComponent*>(rec.PtrV(cbCaller));
     uint8_t* textField = rec.At(cbText);
     const std::string text = CallbackText(textField);
     const int32_t err = rec.I32v(cbErrorCode);
@@ -239,15 +239,15 @@ int32_t TZipComponent::ZipCallback(uint8_t* record)
     return answer;
 }
 
-bool TZipComponent::AskPassword(const std::string& caption, const std::string& prompt, std::string& text)
+bool ZipComponent::AskPassword(const std::string& caption, const std::string& prompt, std::string& text)
 {
     std::string value;
-    const bool accepted = platform::TheDesktop().PasswordQuery(caption, prompt, value);
+    const bool accepted = base::TheDesktop().PasswordQuery(caption, prompt, value);
     text = accepted ? value.substr(0, 80) : std::string();
     return accepted;
 }
 
-std::string TZipComponent::AskExtractPassword()
+std::string ZipComponent::AskExtractPassword()
 {
     if (Unattended) {
         ShowZipMessage(10151, "");
@@ -258,7 +258,7 @@ std::string TZipComponent::AskExtractPassword()
     return text;
 }
 
-std::string TZipComponent::AskAddPassword()
+std::string ZipComponent::AskAddPassword()
 {
     if (Unattended) {
         ShowZipMessage(10150, "");

@@ -1,7 +1,7 @@
 #pragma once
 // What the zip component and its two library units share: the process-wide library slots, the
 // text copies handed across the boundary, and the callback entry the libraries call.
-#include "platform/DynLib.h"
+#include "base/DynLib.h"
 
 #include <cstdint>
 #include <memory>
@@ -14,7 +14,7 @@ struct ZipLibSlot {
     const char* execName;
     const char* versionName;
     int firstIdent;  // 10601 or 10701: loaded, exec missing, version missing, cannot load
-    platform::LibHandle handle = nullptr;
+    base::LibHandle handle = nullptr;
     void* exec = nullptr;
     void* version = nullptr;
 };

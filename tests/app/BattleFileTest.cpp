@@ -1,6 +1,6 @@
 #include "app/BattleFile.h"
 #include "app/Catalogue.h"
-#include "platform/Errors.h"
+#include "base/Errors.h"
 
 #include <gtest/gtest.h>
 
@@ -100,7 +100,7 @@ TEST(BattleFile, BadNumbersStopAfterTheValuesBefore)
         try {
             ParseBattleDetails(WithLines("1 0", c.line7, "v"), sink);
             ADD_FAILURE() << c.line7;
-        } catch (const platform::Exception& e) {
+        } catch (const base::Exception& e) {
             EXPECT_STREQ(e.what(), c.message);
         }
         EXPECT_EQ(got.values.size(), c.handedOver) << c.line7;
@@ -140,7 +140,7 @@ TEST(Catalogue, DosDateTimes)
     try {
         DecodeDosDateTime(-1);
         FAIL();
-    } catch (const platform::Exception& e) {
+    } catch (const base::Exception& e) {
         EXPECT_STREQ(e.what(), "Invalid argument to date encode");
     }
 }

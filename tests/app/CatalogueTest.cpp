@@ -1,12 +1,12 @@
-#include "app/manag.h"
-#include "platform/ProgramDir.h"
+#include "ui/MainWindow.h"
+#include "base/ProgramDir.h"
 #include "support/ConfigFile.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
-#include "widgets/FlatButtons.h"
-#include "widgets/ListBox.h"
-#include "widgets/Memo.h"
-#include "widgets/TabSet.h"
+#include "ui/FlatButton.h"
+#include "ui/ListBox.h"
+#include "ui/NotesEdit.h"
+#include "ui/TabStrip.h"
 
 #include <QApplication>
 #include <QImage>
@@ -31,7 +31,7 @@ protected:
     void SetUp() override
     {
         QLocale::setDefault(QLocale::c());
-        platform::SetProgramDirectory(tmp / "prog");
+        base::SetProgramDirectory(tmp / "prog");
         fs::create_directories(tmp / "prog");
         fs::create_directories(tmp / "game");
         fs::create_directories(tmp / "out");
@@ -45,13 +45,13 @@ protected:
         utimbuf t {when, when};
         utime(file.c_str(), &t);
     }
-    std::unique_ptr<TMainForm> Start()
+    std::unique_ptr<MainWindow> Start()
     {
-        auto form = std::make_unique<TMainForm>();
+        auto form = std::make_unique<MainWindow>();
         form->show();
         return form;
     }
-    static QStringList Entries(TMainForm& f)
+    static QStringList Entries(MainWindow& f)
     {
         QStringList out;
         for (int i = 0; i < f.ListBox1->count(); ++i)
@@ -59,12 +59,12 @@ protected:
         return out;
     }
     // The colours the entry's text was drawn in (the list font has no blended edges).
-    static void ClickRow(TMainForm& f, int row)
+    static void ClickRow(MainWindow& f, int row)
     {
         QTest::mouseClick(f.ListBox1->viewport(), Qt::LeftButton, {},
                           f.ListBox1->visualItemRect(f.ListBox1->item(row)).center());
     }
-    static std::set<QRgb> TextColours(TMainForm& f, int row)
+    static std::set<QRgb> TextColours(MainWindow& f, int row)
     {
         QApplication::processEvents();
         QImage img = f.ListBox1->viewport()->grab().toImage();

@@ -1,14 +1,14 @@
 #include "app/CommentStore.h"
-#include "app/manag.h"
-#include "platform/Errors.h"
-#include "platform/ProgramDir.h"
+#include "ui/MainWindow.h"
+#include "base/Errors.h"
+#include "base/ProgramDir.h"
 #include "support/ConfigFile.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
-#include "widgets/FlatButtons.h"
-#include "widgets/ListBox.h"
-#include "widgets/TabSet.h"
-#include "widgets/Memo.h"
+#include "ui/FlatButton.h"
+#include "ui/ListBox.h"
+#include "ui/TabStrip.h"
+#include "ui/NotesEdit.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -36,7 +36,7 @@ std::string Record(const std::string& name, const std::string& comment)
 
 class CommentStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override { platform::SetProgramDirectory(tmp.path()); }
+    void SetUp() override { base::SetProgramDirectory(tmp.path()); }
     std::string File() const { return tmp / "user.dat"; }
     std::string Contents() const { return TempDir::Read(File()); }
     TempDir tmp;
@@ -90,7 +90,7 @@ TEST_F(CommentStoreTest, RemoveTakesEveryMatchAndKeepsTheOrder)
     try {
         RemoveComments("a.bte");
         FAIL();
-    } catch (const platform::Exception& e) {
+    } catch (const base::Exception& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot open file " + File());
     }
     EXPECT_FALSE(fs::exists(File()));
@@ -130,7 +130,7 @@ TEST_F(CommentStoreTest, APartialLastRecord)
         try {
             op();
             ADD_FAILURE();
-        } catch (const platform::Exception& e) {
+        } catch (const base::Exception& e) {
             EXPECT_STREQ(e.what(), "Stream read error");
         }
         EXPECT_EQ(Contents(), before);  // nothing written
@@ -139,12 +139,12 @@ TEST_F(CommentStoreTest, APartialLastRecord)
 
 TEST_F(CommentStoreTest, AFolderThatCannotHoldTheStore)
 {
-    platform::SetProgramDirectory(tmp / "missing");
+    base::SetProgramDirectory(tmp / "missing");
     for (auto op : {+[] { FindComment("a.bte"); }, +[] { SaveComment("a.bte", "x"); }}) {
         try {
             op();
             ADD_FAILURE();
-        } catch (const platform::Exception& e) {
+        } catch (const base::Exception& e) {
             EXPECT_EQ(std::string(e.what()), "Cannot create file " + (tmp / "missing/user.dat"));
         }
     }
@@ -156,11 +156,11 @@ class CommentMemoTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        platform::SetProgramDirectory(tmp / "prog");
+        base::SetProgramDirectory(tmp / "prog");
         WriteConfig(tmp / "prog", tmp / "game", tmp / "out", tmp / "in");
         TempDir::Write(tmp / "game/a.bte", BattleText("1 0", "Alpha", "0 6", "1"));
         TempDir::Write(tmp / "game/b.bte", BattleText("0 0", "Bravo", "0 6", "1"));
-        form = std::make_unique<TMainForm>();
+        form = std::make_unique<MainWindow>();
         form->show();
         form->activateWindow();
         QApplication::setActiveWindow(form.get());
@@ -179,7 +179,7 @@ protected:
     TempDir tmp;
     ScopedWinePrefix prefix {tmp / "wine"};
     ScriptedDesktop desktop;
-    std::unique_ptr<TMainForm> form;
+    std::unique_ptr<MainWindow> form;
 };
 
 TEST_F(CommentMemoTest, FirstSelectionCreatesAnEmptyStore)
@@ -228,9 +228,9 @@ TEST_F(CommentMemoTest, TheMemoHoldsAt255StoredCharacters)
     TypeIntoMemo(QString(250, QLatin1Char('x')));
     QTest::keyClick(form->Memo1, Qt::Key_Return);  // 252
     QTest::keyClicks(form->Memo1, QStringLiteral("abcdef"));  // only "abc" fits
-    EXPECT_EQ(TMemo::StoredLength(form->Memo1->toPlainText()), 255);
+    EXPECT_EQ(NotesEdit::StoredLength(form->Memo1->toPlainText()), 255);
     QTest::keyClick(form->Memo1, Qt::Key_Return);  // a line break would need two
-    EXPECT_EQ(TMemo::StoredLength(form->Memo1->toPlainText()), 255);
+    EXPECT_EQ(NotesEdit::StoredLength(form->Memo1->toPlainText()), 255);
     form->Memo1->selectAll();
     QApplication::clipboard()->setText(QString(300, QLatin1Char('p')));
     form->Memo1->paste();  // cut to fit, replacing the selection

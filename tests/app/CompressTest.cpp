@@ -1,12 +1,12 @@
-#include "app/manag.h"
-#include "platform/Files.h"
-#include "platform/ProgramDir.h"
+#include "ui/MainWindow.h"
+#include "base/Files.h"
+#include "base/ProgramDir.h"
 #include "support/ConfigFile.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
-#include "widgets/FlatButtons.h"
-#include "widgets/ListBox.h"
-#include "widgets/TabSet.h"
+#include "ui/FlatButton.h"
+#include "ui/ListBox.h"
+#include "ui/TabStrip.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -48,13 +48,13 @@ protected:
     void Start(uint8_t rule)
     {
         form.reset();
-        platform::SetProgramDirectory(tmp / "prog");
+        base::SetProgramDirectory(tmp / "prog");
         WriteConfig(tmp / "prog", tmp / "game", tmp / "out", tmp / "in", 0, rule);
         if (!fs::exists(tmp / "game/Turn07.bte"))
             TempDir::Write(tmp / "game/Turn07.bte", BattleText("1 0", "Turn seven", "36 60", "1"));
         fs::create_directories(tmp / "out");
         fs::create_directories(tmp / "in");
-        form = std::make_unique<TMainForm>();
+        form = std::make_unique<MainWindow>();
         // The zip libraries are found through the component's library folder.
         form->ZipComponent1.SetDLLDirectory(TURNEX_BIN_DIR);
         form->show();
@@ -83,7 +83,7 @@ protected:
     TempDir tmp;
     ScopedWinePrefix prefix {tmp / "wine"};
     ScriptedDesktop desktop;
-    std::unique_ptr<TMainForm> form;
+    std::unique_ptr<MainWindow> form;
     const std::string zipped = "File successfully zipped!";
 };
 

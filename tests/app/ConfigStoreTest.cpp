@@ -1,7 +1,7 @@
 #include "app/ConfigStore.h"
-#include "platform/Errors.h"
-#include "platform/ProgramDir.h"
-#include "platform/Registry.h"
+#include "base/Errors.h"
+#include "base/ProgramDir.h"
+#include "base/Registry.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -15,12 +15,12 @@ namespace {
 
 class ConfigStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override { platform::SetProgramDirectory(tmp.path()); }
+    void SetUp() override { base::SetProgramDirectory(tmp.path()); }
     std::string File() const { return tmp / "turnex.dat"; }
     std::string Load(const std::string& userReg = "")
     {
         state = ConfigState {};
-        LoadConfiguration(state, platform::RegistryHive::Parse(userReg));
+        LoadConfiguration(state, base::RegistryHive::Parse(userReg));
         state.CurrentGame = FindCurrentGame(state);
         state.GameDir = state.Current().GameDir();
         return TempDir::Read(File());
@@ -132,7 +132,7 @@ TEST_F(ConfigStoreTest, SaveNeverCreatesTheFile)
     try {
         SaveConfiguration(state);
         FAIL();
-    } catch (const platform::Exception& e) {
+    } catch (const base::Exception& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot open file " + File());
     }
     EXPECT_FALSE(fs::exists(File()));
@@ -144,7 +144,7 @@ TEST_F(ConfigStoreTest, InvalidLocationTypeLeavesNoFileAndTheNextStartCreatesIt)
     try {
         Load(reg);
         FAIL();
-    } catch (const platform::Exception& e) {
+    } catch (const base::Exception& e) {
         EXPECT_STREQ(e.what(), "Invalid data type for 'location'");
     }
     EXPECT_FALSE(fs::exists(File()));
@@ -157,7 +157,7 @@ TEST_F(ConfigStoreTest, UncreatableFile)
     try {
         Load("[Software\\\\Vantaris\\\\Grey Coast] 1\n\"location\"=\"x\"\n");
         FAIL();
-    } catch (const platform::Exception& e) {
+    } catch (const base::Exception& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot create file " + File());
     }
     // The registry was not read: the image holds the defaults.

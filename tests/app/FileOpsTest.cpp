@@ -1,12 +1,12 @@
 #include "app/CommentStore.h"
-#include "app/manag.h"
-#include "platform/ProgramDir.h"
+#include "ui/MainWindow.h"
+#include "base/ProgramDir.h"
 #include "support/ConfigFile.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
-#include "widgets/FlatButtons.h"
-#include "widgets/ListBox.h"
-#include "widgets/TabSet.h"
+#include "ui/FlatButton.h"
+#include "ui/ListBox.h"
+#include "ui/TabStrip.h"
 
 #include <QLineEdit>
 #include <QTest>
@@ -22,15 +22,15 @@ class FileOpsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        platform::SetProgramDirectory(tmp / "prog");
+        base::SetProgramDirectory(tmp / "prog");
         WriteConfig(tmp / "prog", tmp / "game", tmp / "out", tmp / "in");
         TempDir::Write(tmp / "game/a.bte", BattleText("1 0", "Alpha", "0 6", "1"));
         TempDir::Write(tmp / "game/b.bte", BattleText("1 0", "Bravo", "0 6", "1"));
         fs::create_directories(tmp / "dest");
-        form = std::make_unique<TMainForm>();
+        form = std::make_unique<MainWindow>();
         form->show();
     }
-    void Click(TFlatButton* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(5, 5)); }
+    void Click(FlatButton* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(5, 5)); }
     void Select(int row)
     {
         QTest::mouseClick(form->ListBox1->viewport(), Qt::LeftButton, {},
@@ -46,7 +46,7 @@ protected:
     TempDir tmp;
     ScopedWinePrefix prefix {tmp / "wine"};
     ScriptedDesktop desktop;
-    std::unique_ptr<TMainForm> form;
+    std::unique_ptr<MainWindow> form;
 };
 
 }  // namespace
@@ -106,12 +106,12 @@ TEST_F(FileOpsTest, MoveNeverOverwritesAndAlwaysRebuilds)
 TEST_F(FileOpsTest, DeleteAsksByFileNameAndNoStillRebuilds)
 {
     Select(1);
-    desktop.boxAnswers = {platform::IDNO};
+    desktop.boxAnswers = {base::IDNO};
     Click(form->FlatButton7);
     ASSERT_EQ(desktop.shown.back().kind, Shown::Box);
     EXPECT_EQ(desktop.shown.back().text, "You want delete file b.bte! Are you sure?");
     EXPECT_EQ(desktop.shown.back().caption, "Delete file");
-    EXPECT_EQ(desktop.shown.back().flags, platform::MB_YESNO);
+    EXPECT_EQ(desktop.shown.back().flags, base::MB_YESNO);
     EXPECT_TRUE(fs::exists(tmp / "game/b.bte"));
     EXPECT_EQ(form->ListBox1->currentRow(), 0);
     EXPECT_TRUE(form->Edit1->text().isEmpty());
@@ -122,7 +122,7 @@ TEST_F(FileOpsTest, DeleteAfterRefreshTakesTheFirstEntryAndItsNote)
     app::SaveComment("a.bte", "alpha note");
     app::SaveComment("b.bte", "bravo note");
     Click(form->FlatButton3);  // Refresh: first entry selected, no details
-    desktop.boxAnswers = {platform::IDYES};
+    desktop.boxAnswers = {base::IDYES};
     Click(form->FlatButton7);
     EXPECT_FALSE(fs::exists(tmp / "game/a.bte"));
     EXPECT_FALSE(app::FindComment("a.bte").has_value());
@@ -133,7 +133,7 @@ TEST_F(FileOpsTest, DeleteAfterRefreshTakesTheFirstEntryAndItsNote)
 TEST_F(FileOpsTest, DeleteWithoutACommentStoreCompletesSilently)
 {
     ASSERT_FALSE(fs::exists(tmp / "prog/user.dat"));
-    desktop.boxAnswers = {platform::IDYES};
+    desktop.boxAnswers = {base::IDYES};
     Click(form->FlatButton7);
     EXPECT_TRUE(desktop.Errors().empty());
     EXPECT_FALSE(fs::exists(tmp / "game/a.bte"));
@@ -150,7 +150,7 @@ TEST_F(FileOpsTest, DeletingAnArchiveLeavesTheNotesAlone)
     Select(0);
     const QString name = form->ListBox1->item(0)->text();
     const QString date = form->Edit1->text();
-    desktop.boxAnswers = {platform::IDYES};
+    desktop.boxAnswers = {base::IDYES};
     Click(form->FlatButton7);
     EXPECT_FALSE(fs::exists(tmp / ("out/" + name.toStdString())));
     EXPECT_EQ(form->ListBox1->count(), 1);

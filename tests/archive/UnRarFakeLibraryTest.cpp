@@ -1,7 +1,7 @@
 // A stand-in for libunrar.so with the same C interface, for the codes no real archive produces.
 // The test sets what each call returns through the exported Fake* functions and reads back
 // what the front end handed over.
-#include "unrar.h"
+#include "turnex/unrar.h"
 
 #include <cstring>
 #include <deque>

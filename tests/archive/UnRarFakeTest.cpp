@@ -1,8 +1,8 @@
 // The front end against a scripted library: the result codes that no real archive produces.
-#include "archive/UnRAR.h"
+#include "archive/RarExtraction.h"
 #include "support/ScriptedDesktop.h"
 
-#include "unrar.h"
+#include "turnex/unrar.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ std::vector<Box> Boxes(const ScriptedDesktop& desktop)
     std::vector<Box> out;
     for (const auto& s : desktop.shown) {
         EXPECT_EQ(s.kind, Shown::Box);
-        EXPECT_EQ(s.flags, platform::MB_OK);
+        EXPECT_EQ(s.flags, base::MB_OK);
         out.push_back({s.text, s.caption});
     }
     return out;

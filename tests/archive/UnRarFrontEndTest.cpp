@@ -1,6 +1,6 @@
 // ExtractRarArchive with the real library on the shared RAR corpus: what lands in the game
 // directory and which message boxes the user sees, in order.
-#include "archive/UnRAR.h"
+#include "archive/RarExtraction.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
 
@@ -27,7 +27,7 @@ Boxes ShownBoxes(const ScriptedDesktop& desktop)
     Boxes out;
     for (const auto& s : desktop.shown) {
         EXPECT_EQ(s.kind, Shown::Box);
-        EXPECT_EQ(s.flags, platform::MB_OK);
+        EXPECT_EQ(s.flags, base::MB_OK);
         out.emplace_back(s.text, s.caption);
     }
     return out;

@@ -4,7 +4,7 @@
 #include "support/TempDir.h"
 
 #include "RarBytes.h"
-#include "unrar.h"
+#include "turnex/unrar.h"
 
 #include <QCryptographicHash>
 #include <QFile>

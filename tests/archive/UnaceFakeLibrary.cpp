@@ -1,7 +1,7 @@
 // A stand-in for libunacev2.so that writes down how the program uses it: every load, call and
 // release, and what the records carry. The log file is named by $UNACE_FAKE_LOG. Built once with
 // all three entry points and once without "ACEExtract".
-#include "archive/unaceh.h"
+#include "archive/AceExtraction.h"
 
 #include <cstdio>
 #include <cstdlib>

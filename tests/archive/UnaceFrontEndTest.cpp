@@ -1,7 +1,7 @@
 // ExtractAceArchive through the real libunacev2.so, which the build puts beside this test.
 #include "AceArchive.h"
-#include "archive/unaceh.h"
-#include "platform/ProgramDir.h"
+#include "archive/AceExtraction.h"
+#include "base/ProgramDir.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
 
@@ -23,7 +23,7 @@ const char* const kSuccess = "File(s) extracted succesfully(unace) !";
 
 bool LibraryIsLoaded()
 {
-    std::string path = platform::ExecutableDirectory() + "/libunacev2.so";
+    std::string path = base::ExecutableDirectory() + "/libunacev2.so";
     void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
     if (h)
         dlclose(h);
@@ -106,7 +106,7 @@ TEST_F(UnaceFrontEnd, ExtractsIntoTheGameDirectoryAndSaysSo)
     EXPECT_EQ(s.kind, Shown::Box);
     EXPECT_EQ(s.text, kSuccess);
     EXPECT_EQ(s.caption, "Success");
-    EXPECT_EQ(s.flags, platform::MB_OK);
+    EXPECT_EQ(s.flags, base::MB_OK);
     EXPECT_EQ(TempDir::Read(game + "/t/t.txt"), "42");
     EXPECT_FALSE(LibraryIsLoaded());
 }
@@ -132,7 +132,7 @@ TEST_F(UnaceFrontEnd, NotAnAceArchiveReleasesTheLibraryAndTheNextExtractionLoads
     Shown s = Only();
     EXPECT_EQ(s.text, "No ACE-archive!");
     EXPECT_EQ(s.caption, "ACE Extract Error");
-    EXPECT_EQ(s.flags, platform::MB_OK);
+    EXPECT_EQ(s.flags, base::MB_OK);
     EXPECT_FALSE(LibraryIsLoaded());
     EXPECT_TRUE(fs::is_empty(game));
 
@@ -205,7 +205,7 @@ TEST_F(UnaceFrontEnd, MessagesForEveryResultAreDistinct)
 TEST(UnaceLibrary, ReadArchiveDataTellsAceFromAnythingElse)
 {
     REQUIRE_CORPUS();
-    void* lib = dlopen((platform::ExecutableDirectory() + "/libunacev2.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* lib = dlopen((base::ExecutableDirectory() + "/libunacev2.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << dlerror();
     auto read = reinterpret_cast<int32_t (*)(const char*, void*)>(dlsym(lib, "ACEReadArchiveData"));
     auto init = reinterpret_cast<int32_t (*)(void*)>(dlsym(lib, "ACEInitDll"));

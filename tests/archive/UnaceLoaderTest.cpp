@@ -1,6 +1,6 @@
 // How the front end treats the library it loads, at the loader: each of these executables sits
 // in a folder of its own with a stand-in library beside it, or none (UNACE_LIBRARY_KIND).
-#include "archive/unaceh.h"
+#include "archive/AceExtraction.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
 
@@ -63,7 +63,7 @@ TEST_F(UnaceLoader, WithoutTheLibraryOnlyTheLoadErrorShowsAndNothingChanges)
     EXPECT_EQ(desktop.shown[0].text,
               "Could not find UnAceV2.Dll (must be in system, applicaton's or current directory)!");
     EXPECT_EQ(desktop.shown[0].caption, "ACE Load Error");
-    EXPECT_EQ(desktop.shown[0].flags, platform::MB_OK);
+    EXPECT_EQ(desktop.shown[0].flags, base::MB_OK);
     std::vector<fs::path> files;
     for (auto& e : fs::recursive_directory_iterator(game))
         files.push_back(e.path());

@@ -1,7 +1,7 @@
 // The component's side of the zip library interface: the records it builds for libraries of
 // each version (seen through stand-in libraries), library loading, and the callback.
-#include "archive/ZipComp.h"
-#include "archive/ZipRecords.h"
+#include "archive/ZipComponent.h"
+#include "turnex/ZipRecords.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
 #include "ZipTestSupport.h"
@@ -56,7 +56,7 @@ protected:
 
     TempDir tmp;
     ScriptedDesktop desktop;
-    TZipComponent zip;
+    ZipComponent zip;
     std::string dump;
     std::string cwd;
 };
@@ -285,7 +285,7 @@ protected:
 TEST_F(Callback, ProgressMessagesAndSkips)
 {
     std::vector<std::tuple<int, std::string, int>> progress;
-    zip.OnProgress = [&](TZipComponent* s, ProgressType t, const std::string& f, int32_t n) {
+    zip.OnProgress = [&](ZipComponent* s, ProgressType t, const std::string& f, int32_t n) {
         EXPECT_EQ(s, &zip);
         progress.emplace_back(t, f, n);
     };
@@ -305,7 +305,7 @@ TEST_F(Callback, ProgressMessagesAndSkips)
     EXPECT_TRUE(desktop.shown.empty());
 
     std::vector<std::pair<std::string, int>> skipped;
-    zip.OnExtractSkipped = [&](TZipComponent*, const std::string& f, UnZipSkipTypes k, int32_t e) {
+    zip.OnExtractSkipped = [&](ZipComponent*, const std::string& f, UnZipSkipTypes k, int32_t e) {
         skipped.emplace_back(f, k);
         EXPECT_EQ(e, 0x305);
     };
@@ -319,7 +319,7 @@ TEST_F(Callback, QuestionsAnsweredByHandlersOrDefaults)
 {
     Call(acCrcError, 11, 22, "bad.bte");
     EXPECT_EQ(Err(), 2);  // no handler
-    zip.OnCRC32Error = [](TZipComponent*, const std::string& f, uint32_t found, uint32_t expected, bool& extract) {
+    zip.OnCRC32Error = [](ZipComponent*, const std::string& f, uint32_t found, uint32_t expected, bool& extract) {
         EXPECT_EQ(f, "bad.bte");
         EXPECT_EQ(found, 11u);
         EXPECT_EQ(expected, 22u);
@@ -331,7 +331,7 @@ TEST_F(Callback, QuestionsAnsweredByHandlersOrDefaults)
 
     Call(acOverwrite, 1, 0x100, "old.bte");
     EXPECT_EQ(Size(), 0x100);  // untouched without a handler
-    zip.OnExtractOverwrite = [](TZipComponent*, const std::string&, bool older, bool& overwrite) {
+    zip.OnExtractOverwrite = [](ZipComponent*, const std::string&, bool older, bool& overwrite) {
         EXPECT_TRUE(older);
         EXPECT_FALSE(overwrite);
         overwrite = true;
@@ -339,7 +339,7 @@ TEST_F(Callback, QuestionsAnsweredByHandlersOrDefaults)
     Call(acOverwrite, 1, 0x100, "old.bte");
     EXPECT_EQ(Size(), 1);
 
-    zip.OnSetNewName = [](TZipComponent*, std::string& name, bool& changed) {
+    zip.OnSetNewName = [](ZipComponent*, std::string& name, bool& changed) {
         name = "renamed/" + name;
         changed = true;
     };
@@ -347,7 +347,7 @@ TEST_F(Callback, QuestionsAnsweredByHandlersOrDefaults)
     EXPECT_EQ(Text(), "renamed/a.bte");
     EXPECT_EQ(Err(), 1);
 
-    zip.OnFileComment = [](TZipComponent*, const std::string&, std::string& comment, bool& changed) {
+    zip.OnFileComment = [](ZipComponent*, const std::string&, std::string& comment, bool& changed) {
         comment = std::string(600, 'c');
         changed = true;
     };
@@ -394,7 +394,7 @@ TEST_F(Callback, PasswordRequests)
     EXPECT_EQ(Err(), 0);
     EXPECT_EQ(desktop.shown.size(), shown);
 
-    zip.OnPasswordError = [](TZipComponent*, std::string& pw, const std::string& file, uint32_t& count) {
+    zip.OnPasswordError = [](ZipComponent*, std::string& pw, const std::string& file, uint32_t& count) {
         EXPECT_EQ(file, "secret.bte");
         pw = std::string(100, 'p');
         count = 99;
@@ -406,7 +406,7 @@ TEST_F(Callback, PasswordRequests)
 
 TEST_F(Callback, CancelAsksTheLibraryToStop)
 {
-    zip.OnProgress = [&](TZipComponent* s, ProgressType, const std::string&, int32_t) { s->Cancel = true; };
+    zip.OnProgress = [&](ZipComponent* s, ProgressType, const std::string&, int32_t) { s->Cancel = true; };
     EXPECT_EQ(Call(acFileStart, 0, 1, "a.bte"), -1);
     EXPECT_EQ(Call(acProgress, 0, 1, ""), -1);
 }

@@ -1,5 +1,5 @@
 // The zip component's directory reader, properties and messages, on real archives.
-#include "archive/ZipComp.h"
+#include "archive/ZipComponent.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
 #include "ZipTestSupport.h"
@@ -22,9 +22,9 @@ class ZipDir : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        zip.OnDirUpdate = [this](TZipComponent*) { ++dirUpdates; };
-        zip.OnNewName = [this](TZipComponent*, int32_t seq, ZipDirEntry& e) { seqs.emplace_back(seq, e.FileName); };
-        zip.OnMessage = [this](TZipComponent*, int32_t code, const std::string& text) {
+        zip.OnDirUpdate = [this](ZipComponent*) { ++dirUpdates; };
+        zip.OnNewName = [this](ZipComponent*, int32_t seq, ZipDirEntry& e) { seqs.emplace_back(seq, e.FileName); };
+        zip.OnMessage = [this](ZipComponent*, int32_t code, const std::string& text) {
             EXPECT_EQ(code, 0);
             messages.push_back(text);
         };
@@ -49,7 +49,7 @@ protected:
 
     TempDir tmp;
     ScriptedDesktop desktop;
-    TZipComponent zip;
+    ZipComponent zip;
     int dirUpdates = 0;
     std::vector<std::pair<int, std::string>> seqs;
     std::vector<std::string> messages;
@@ -61,7 +61,7 @@ protected:
 
 TEST(ZipComponent, CreationValuesAndProperties)
 {
-    TZipComponent zip;
+    ZipComponent zip;
     EXPECT_EQ(zip.AddCompLevel, 9);
     EXPECT_TRUE(zip.AddOptions.Empty());
     EXPECT_EQ(zip.SFXOptions, SFXOpts{SFXCheckSize});
@@ -97,9 +97,9 @@ TEST(ZipComponent, CreationValuesAndProperties)
 TEST(ZipComponent, ShowZipMessageUsesTheFallbackAndHonoursUnattended)
 {
     ScriptedDesktop desktop;
-    TZipComponent zip;
+    ZipComponent zip;
     std::vector<std::string> seen;
-    zip.OnMessage = [&](TZipComponent*, int32_t, const std::string& t) { seen.push_back(t); };
+    zip.OnMessage = [&](ZipComponent*, int32_t, const std::string& t) { seen.push_back(t); };
     zip.ShowZipMessage(10102, " extra");
     ASSERT_EQ(desktop.shown.size(), 1u);
     EXPECT_EQ(desktop.shown[0].kind, Shown::Message);

@@ -1,7 +1,7 @@
 // A stand-in zip or unzip library of a chosen version (FAKE_ZIP / FAKE_UNZIP, FAKE_VERSION):
 // it writes what it received, field by field, to the file named by $TURNEX_FAKE_DUMP, answers
 // one message through the callback and returns the number of names it was given.
-#include "archive/ZipRecords.h"
+#include "turnex/ZipRecords.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,9 +1,9 @@
 // Add and Extract through the real zip libraries, on archives made by Info-ZIP zip and by the
 // test, and on the shared test archives.
-#include "archive/ZipComp.h"
-#include "dialogs/PasswordDlg.h"
-#include "platform/Files.h"
-#include "platform/QtDesktop.h"
+#include "archive/ZipComponent.h"
+#include "ui/PasswordDialog.h"
+#include "base/Files.h"
+#include "ui/QtDesktop.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
 #include "ZipTestSupport.h"
@@ -77,7 +77,7 @@ protected:
 
     TempDir tmp;
     ScriptedDesktop desktop;
-    TZipComponent zip;
+    ZipComponent zip;
     std::string cwd;
 };
 
@@ -98,7 +98,7 @@ TEST_F(ZipLib, AddToANewArchiveThenUpdate)
     EXPECT_EQ(zip.DirEntries[0].FileName, "Turn 12.bte");
     EXPECT_EQ(zip.DirEntries[0].CompressionMethod, 8);
     EXPECT_EQ(zip.DirEntries[0].Flags & 6, 2);  // maximum compression
-    EXPECT_EQ(zip.DirEntries[0].DosDateTime, static_cast<uint32_t>(platform::PackDosDateTime(1700000000)));
+    EXPECT_EQ(zip.DirEntries[0].DosDateTime, static_cast<uint32_t>(base::PackDosDateTime(1700000000)));
     if (ziptest::HaveTool("unzip")) {
         EXPECT_TRUE(ziptest::Run(tmp.path(), "unzip -t 'out/Turn 12.zip'"));
     }
@@ -168,7 +168,7 @@ TEST_F(ZipLib, ExtractOverwritesAndKeepsTheCurrentDirectoryOnMissingBase)
     zip.ExtrOptions = {};
     TempDir::Write(tmp / "game/a.bte", "mine");
     std::vector<std::string> skipped;
-    zip.OnExtractSkipped = [&](TZipComponent*, const std::string& f, UnZipSkipTypes, int32_t) { skipped.push_back(f); };
+    zip.OnExtractSkipped = [&](ZipComponent*, const std::string& f, UnZipSkipTypes, int32_t) { skipped.push_back(f); };
     Unpack(tmp / "in.zip", tmp / "game");
     EXPECT_EQ(zip.SuccessCount, 0);
     EXPECT_EQ(TempDir::Read(tmp / "game/a.bte"), "mine");
@@ -196,13 +196,13 @@ TEST_F(ZipLib, PasswordTypedInThePasswordDialog)
     TempDir::Write(tmp / "src/s.bte", "secret battle");
     ASSERT_TRUE(ziptest::Run(tmp / "src", "zip -X -P letmein ../p.zip s.bte"));
 
-    platform::QtDesktop qt;
-    platform::SetDesktop(&qt);
+    base::QtDesktop qt;
+    base::SetDesktop(&qt);
     int shown = 0;
     std::function<void()> answer;
     std::vector<std::string> typed = {"letmein"};
     answer = [&] {
-        auto* dlg = qobject_cast<TPasswordDlg*>(QApplication::activeModalWidget());
+        auto* dlg = qobject_cast<PasswordDialog*>(QApplication::activeModalWidget());
         if (!dlg) {
             QTimer::singleShot(10, answer);
             return;
@@ -223,18 +223,18 @@ TEST_F(ZipLib, PasswordTypedInThePasswordDialog)
     };
     QTimer::singleShot(0, answer);
     Unpack(tmp / "p.zip", tmp / "game");
-    platform::SetDesktop(&desktop);
+    base::SetDesktop(&desktop);
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(zip.SuccessCount, 1);
     EXPECT_EQ(TempDir::Read(tmp / "game/s.bte"), "secret battle");
     EXPECT_EQ(zip.GetPassword(), "");
 
     // Cancel in the prompt: nothing is written.
-    platform::SetDesktop(&qt);
+    base::SetDesktop(&qt);
     std::filesystem::remove(tmp / "game/s.bte");
     QTimer::singleShot(0, answer);
     Unpack(tmp / "p.zip", tmp / "game");
-    platform::SetDesktop(&desktop);
+    base::SetDesktop(&desktop);
     EXPECT_EQ(shown, 2);
     EXPECT_EQ(zip.SuccessCount, 0);
     EXPECT_TRUE(Listing(tmp / "game").empty());
@@ -276,7 +276,7 @@ TEST_F(ZipLib, CancelFromAnEventHandlerStopsAndKeepsTheArchive)
 
     TempDir::Write(tmp / "game/b.bte", std::string(200000, 'b'));
     int calls = 0;
-    zip.OnProgress = [&](TZipComponent* s, ProgressType t, const std::string&, int32_t) {
+    zip.OnProgress = [&](ZipComponent* s, ProgressType t, const std::string&, int32_t) {
         ++calls;
         if (t == ProgressUpdate)  // in the middle of the work
             s->Cancel = true;
@@ -321,7 +321,7 @@ TEST_F(ZipLib, UnsafeNamesNeverLeaveTheDestination)
     members.emplace_back("link/x6.bte", payload);
     TempDir::Write(tmp / "evil.zip", ziptest::BuildZip(members));
     std::vector<std::string> skipped;
-    zip.OnExtractSkipped = [&](TZipComponent*, const std::string& f, UnZipSkipTypes k, int32_t) {
+    zip.OnExtractSkipped = [&](ZipComponent*, const std::string& f, UnZipSkipTypes k, int32_t) {
         EXPECT_EQ(k, stUnsafeName);
         skipped.push_back(f);
     };
@@ -369,7 +369,7 @@ TEST_F(ZipLib, DamagedMemberNeverReplacesAGoodFile)
     EXPECT_EQ(Listing(tmp / "game"), std::vector<std::string>{"turn.bte"});
 
     // A handler may ask for the damaged file anyway.
-    zip.OnCRC32Error = [&](TZipComponent*, const std::string& f, uint32_t, uint32_t, bool& extract) {
+    zip.OnCRC32Error = [&](ZipComponent*, const std::string& f, uint32_t, uint32_t, bool& extract) {
         crcFiles.push_back(f);
         extract = true;
     };
@@ -422,7 +422,7 @@ TEST_F(ZipLib, SharedArchives)
         std::filesystem::remove_all(tmp / "game");
         std::filesystem::create_directories(tmp / "game");
         std::vector<std::string> messages;
-        zip.OnMessage = [&](TZipComponent*, int32_t, const std::string& t) { messages.push_back(t); };
+        zip.OnMessage = [&](ZipComponent*, int32_t, const std::string& t) { messages.push_back(t); };
         Unpack(Shared(name), tmp / "game");
         EXPECT_EQ(zip.SuccessCount, 2) << name;
         ASSERT_EQ(messages.size(), 2u) << name;

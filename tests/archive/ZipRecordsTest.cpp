@@ -1,5 +1,5 @@
 // The record layouts: with 4-byte addresses they must reproduce the published tables exactly.
-#include "archive/ZipRecords.h"
+#include "turnex/ZipRecords.h"
 
 #include <gtest/gtest.h>
 

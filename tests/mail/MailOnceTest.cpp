@@ -3,7 +3,7 @@
 #include "FakePrograms.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
-#include "mail/Mail.h"
+#include "mail/MailDispatch.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,7 @@ TEST(MailNotInstalled, EveryClickShowsTheErrorAndTheCheckIsNotRepeated)
         EXPECT_EQ(shown.kind, Shown::Box);
         EXPECT_EQ(shown.text, "Error while trying to send email");
         EXPECT_EQ(shown.caption, "Error");
-        EXPECT_EQ(shown.flags, platform::MB_OK | platform::MB_ICONSTOP);
+        EXPECT_EQ(shown.flags, base::MB_OK | base::MB_ICONSTOP);
     }
     EXPECT_FALSE(programs.Args("xdg-email"));
     EXPECT_TRUE(desktop.windowsEnabled.empty());

@@ -2,15 +2,15 @@
 #include "FakePrograms.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
-#include "mail/Mail.h"
-#include "platform/Paths.h"
-#include "platform/QtDesktop.h"
-#include "app/manag.h"
-#include "platform/ProgramDir.h"
+#include "mail/MailDispatch.h"
+#include "base/Paths.h"
+#include "ui/QtDesktop.h"
+#include "ui/MainWindow.h"
+#include "base/ProgramDir.h"
 #include "support/ConfigFile.h"
-#include "widgets/FlatButtons.h"
-#include "widgets/ListBox.h"
-#include "widgets/TabSet.h"
+#include "ui/FlatButton.h"
+#include "ui/ListBox.h"
+#include "ui/TabStrip.h"
 #include <QTest>
 
 #include <QWidget>
@@ -112,9 +112,9 @@ TEST_F(MailTest, DriveLetterPathAndWindowsTextsArriveNative)
     ASSERT_TRUE(args);
     ASSERT_EQ(args->size(), 7u);
     EXPECT_EQ((*args)[2], "Op\xC3\xA9ration Husky");
-    EXPECT_EQ((*args)[6], platform::NativePath(prefix / "drive_c/Out/Turn07.zip"));
+    EXPECT_EQ((*args)[6], base::NativePath(prefix / "drive_c/Out/Turn07.zip"));
     // The attachment is offered under its file name alone.
-    EXPECT_EQ(platform::ExtractFileName((*args)[6]), "Turn07.zip");
+    EXPECT_EQ(base::ExtractFileName((*args)[6]), "Turn07.zip");
 }
 
 TEST_F(MailTest, QuotesSpacesLineBreaksAndDashesArriveIntact)
@@ -157,7 +157,7 @@ TEST_F(MailTest, NoMailClientConfiguredShowsTheErrorAtEveryClick)
         EXPECT_EQ(shown.kind, Shown::Box);
         EXPECT_EQ(shown.text, "Error while trying to send email");
         EXPECT_EQ(shown.caption, "Error");
-        EXPECT_EQ(shown.flags, platform::MB_OK | platform::MB_ICONSTOP);
+        EXPECT_EQ(shown.flags, base::MB_OK | base::MB_ICONSTOP);
     }
     EXPECT_FALSE(programs_->Args("xdg-email"));
     EXPECT_TRUE(desktop_.windowsEnabled.empty());
@@ -216,7 +216,7 @@ TEST_F(MailTest, ClientStillRunningCountsAsSuccessAndKeepsRunning)
 
 TEST(QtDesktopWindows, DisablesEveryWindowAndEnablesOnlyThose)
 {
-    platform::QtDesktop desktop;
+    base::QtDesktop desktop;
     auto main = std::make_unique<QWidget>();
     auto hidden = std::make_unique<QWidget>();
     auto alreadyDisabled = std::make_unique<QWidget>();
@@ -242,11 +242,11 @@ protected:
     void SetUp() override
     {
         MailTest::SetUp();
-        platform::SetProgramDirectory(tmp_ / "prog");
+        base::SetProgramDirectory(tmp_ / "prog");
         WriteConfig(tmp_ / "prog", tmp_ / "game", tmp_ / "out", tmp_ / "in");
         TempDir::Write(tmp_ / "game/turn07.bte", BattleText("1 0", "Battle for the bridge", "0 6", "1"));
         TempDir::Write(tmp_ / "out/Turn07.zip", "PK\x05\x06");
-        form_ = std::make_unique<TMainForm>();
+        form_ = std::make_unique<MainWindow>();
         form_->show();
     }
     void ClickRow(int row)
@@ -257,7 +257,7 @@ protected:
     void SendMail() { QTest::mouseClick(form_->FlatButton11, Qt::LeftButton, {}, QPoint(5, 5)); }
     TempDir tmp_;
     ScopedWinePrefix prefix_ {tmp_ / "wine"};
-    std::unique_ptr<TMainForm> form_;
+    std::unique_ptr<MainWindow> form_;
 };
 
 TEST_F(MainWindowMailTest, OnBattlesTheBattleFileGoesWithItsTitle)

@@ -2,9 +2,9 @@
 // stand-in mail clients (and once in front of the real xdg-email).
 #include "FakePrograms.h"
 #include "support/TempDir.h"
-#include "mapi.h"
-#include "platform/DynLib.h"
-#include "platform/Paths.h"
+#include "turnex/mapi.h"
+#include "base/DynLib.h"
+#include "base/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -18,18 +18,18 @@ class Mapi32Test : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        lib_ = platform::LoadLibrary("MAPI32.DLL");
+        lib_ = base::LoadLibrary("MAPI32.DLL");
         ASSERT_TRUE(lib_) << "libmapi32.so is not beside the test";
-        logon_ = reinterpret_cast<MapiLogonFn>(platform::GetProcAddress(lib_, "MAPILogon"));
-        send_ = reinterpret_cast<MapiSendMailFn>(platform::GetProcAddress(lib_, "MAPISendMail"));
-        logoff_ = reinterpret_cast<MapiLogoffFn>(platform::GetProcAddress(lib_, "MAPILogoff"));
+        logon_ = reinterpret_cast<MapiLogonFn>(base::GetProcAddress(lib_, "MAPILogon"));
+        send_ = reinterpret_cast<MapiSendMailFn>(base::GetProcAddress(lib_, "MAPISendMail"));
+        logoff_ = reinterpret_cast<MapiLogoffFn>(base::GetProcAddress(lib_, "MAPILogoff"));
         ASSERT_TRUE(logon_ && send_ && logoff_);
         programs_.PutFirstOnPath();
         programs_.Write("xdg-email");
         attachment_ = files_ / "Turn 7.zip";
         TempDir::Write(attachment_, "PK\x05\x06");
     }
-    void TearDown() override { platform::FreeLibrary(lib_); }
+    void TearDown() override { base::FreeLibrary(lib_); }
 
     // Logon, one message with subject "Turn 7", the two-line body and the attachment, logoff.
     MapiUlong SendTurn()
@@ -50,7 +50,7 @@ protected:
         return rc;
     }
 
-    platform::LibHandle lib_ = nullptr;
+    base::LibHandle lib_ = nullptr;
     MapiLogonFn logon_ = nullptr;
     MapiSendMailFn send_ = nullptr;
     MapiLogoffFn logoff_ = nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 // The desktop of the tests: records every modal interaction and answers from a queue, so no
 // test ever blocks on a window.
-#include "platform/Desktop.h"
+#include "base/Desktop.h"
 
 #include <deque>
 #include <string>
@@ -14,16 +14,16 @@ struct Shown {
     unsigned flags = 0;
 };
 
-class ScriptedDesktop : public platform::Desktop {
+class ScriptedDesktop : public base::Desktop {
 public:
-    ScriptedDesktop() { platform::SetDesktop(this); }
-    ~ScriptedDesktop() override { platform::SetDesktop(nullptr); }
+    ScriptedDesktop() { base::SetDesktop(this); }
+    ~ScriptedDesktop() override { base::SetDesktop(nullptr); }
 
     void ShowMessage(const std::string& text) override { shown.push_back({Shown::Message, text, {}, 0}); }
     int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override
     {
         shown.push_back({Shown::Box, text, caption, flags});
-        return Next(boxAnswers, platform::IDOK);
+        return Next(boxAnswers, base::IDOK);
     }
     bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value, int) override
     {

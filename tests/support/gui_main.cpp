@@ -1,5 +1,5 @@
 // GoogleTest main for tests that need a QApplication (offscreen platform).
-#include "app/Application.h"
+#include "ui/Application.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@ int main(int argc, char** argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication app(argc, argv);
+    Application app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

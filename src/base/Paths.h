@@ -1,0 +1,27 @@
+#pragma once
+// Stored directory values are Windows-style ("c:\games", "D:\Mail\Out") or native
+// ("/home/ann/pbem"). NativePath turns either into a Linux path just before a file is touched.
+#include <string>
+#include <string_view>
+
+namespace base {
+
+// $WINEPREFIX, else ~/.wine.
+std::string WinePrefix();
+
+// True when the path starts with a drive letter and a colon.
+bool HasDriveLetter(std::string_view path);
+
+// Every "\" becomes "/", repeated separators collapse, a drive letter maps through the Wine
+// prefix, and components that do not exist with the exact case are matched without regard to
+// case. Drive-letter paths are Windows-1252 and come out as UTF-8; native paths keep their bytes.
+std::string NativePath(std::string_view path);
+
+// The same mapping and separator rules without looking at the disk: the path as spelled. Openers
+// try it first and resolve letter case only when it does not exist.
+std::string DirectPath(std::string_view path);
+
+// The last component of a path, after either separator.
+std::string ExtractFileName(std::string_view path);
+
+}  // namespace base

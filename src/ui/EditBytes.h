@@ -1,0 +1,25 @@
+#pragma once
+// Edits that show a stored 8-bit string keep the bytes they stand for, so a value taken back
+// from the edit is exactly what was put in (native paths stay byte for byte).
+#include "base/CodePage.h"
+
+#include <QByteArray>
+#include <QLineEdit>
+#include <QVariant>
+
+#include <string>
+
+inline void SetEditBytes(QLineEdit* edit, const std::string& bytes)
+{
+    edit->setText(base::DisplayString(bytes));
+    edit->setProperty("bytes", QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+inline std::string EditBytes(const QLineEdit* edit)
+{
+    const QByteArray raw = edit->property("bytes").toByteArray();
+    std::string bytes(raw.constData(), static_cast<size_t>(raw.size()));
+    if (edit->text() == base::DisplayString(bytes))
+        return bytes;
+    return base::QStringToAnsi(edit->text());
+}

@@ -1,0 +1,82 @@
+#include "ListBox.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace {
+
+class OwnerDrawDelegate : public QStyledItemDelegate {
+public:
+    explicit OwnerDrawDelegate(ListBox* box) : QStyledItemDelegate(box), box_(box) {}
+    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const bool selected = option.state & QStyle::State_Selected;
+        // The canvas comes prepared like the toolkit's: list font, black or highlight brush.
+        p->save();
+        p->setFont(box_->font());
+        p->setBrush(selected ? option.palette.highlight() : QBrush(Qt::black));
+        p->setPen(selected ? option.palette.highlightedText().color() : box_->palette().text().color());
+        if (box_->OnDrawItem)
+            box_->OnDrawItem(p, index.row(), option.rect, selected);
+        p->restore();
+        if (option.state & QStyle::State_HasFocus) {
+            p->save();
+            p->setPen(QPen(Qt::white, 1, Qt::DotLine));
+            p->drawRect(option.rect.adjusted(0, 0, -1, -1));
+            p->restore();
+        }
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), ListBox::kItemHeight};
+    }
+
+private:
+    ListBox* box_;
+};
+
+}  // namespace
+
+ListBox::ListBox(QWidget* parent) : QListWidget(parent)
+{
+    setItemDelegate(new OwnerDrawDelegate(this));
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(this, &QListWidget::currentRowChanged, this, [this](int) {
+        if (!programmatic_)
+            emit Click();
+    });
+}
+
+void ListBox::SetItems(const QStringList& items, const QList<QByteArray>& data)
+{
+    programmatic_ = true;
+    setUpdatesEnabled(false);
+    clear();
+    addItems(items);
+    for (qsizetype i = 0; i < data.size() && i < items.size(); ++i)
+        item(static_cast<int>(i))->setData(Qt::UserRole, data[i]);
+    setCurrentRow(-1);
+    setUpdatesEnabled(true);
+    programmatic_ = false;
+}
+
+void ListBox::ClearItems() { SetItems({}); }
+
+void ListBox::SelectSilently(int index)
+{
+    programmatic_ = true;
+    setCurrentRow(index);
+    programmatic_ = false;
+}
+
+void ListBox::mousePressEvent(QMouseEvent* event)
+{
+    const int before = currentRow();
+    QListWidget::mousePressEvent(event);
+    // A click on the entry that is already selected is a click as well.
+    if (event->button() == Qt::LeftButton && currentRow() == before && before >= 0 &&
+        itemAt(event->position().toPoint()) == item(before))
+        emit Click();
+}

@@ -1,0 +1,15 @@
+#pragma once
+// The mod choice dialog: a standard dialog frame without system buttons and two push buttons.
+#include <QDialog>
+
+class QPushButton;
+
+class ModChoiceDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit ModChoiceDialog(QWidget* parent = nullptr);
+    QPushButton* Stan = nullptr;
+    QPushButton* HKMR = nullptr;
+    // 1 for "IP II Standard"; 2 for "IP II HKMR Mod", Escape or any other way of closing.
+    int ShowModal();
+};

@@ -1,0 +1,22 @@
+#pragma once
+// The zip component's password prompt: a label, a masked edit of at most 80 characters, OK and
+// Cancel. Shown through the desktop, so the component itself stays below the widgets.
+#include <QDialog>
+
+#include <cstdint>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class PasswordDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit PasswordDialog(QWidget* parent = nullptr);
+
+    QLabel* Label1;
+    QLineEdit* Edit1;
+    QPushButton* OKBtn;
+    QPushButton* CancelBtn;
+    uint8_t Result = 0;  // 1 once OK was clicked
+};

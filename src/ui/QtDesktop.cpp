@@ -1,0 +1,175 @@
+#include "QtDesktop.h"
+
+#include "base/CodePage.h"
+#include "ui/PasswordDialog.h"
+#include "base/Paths.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QTextBrowser>
+#include <QUrl>
+
+namespace base {
+
+namespace {
+
+QWidget* ActiveWindow()
+{
+    return QApplication::activeWindow();
+}
+
+QString Title() { return QString::fromLatin1(kApplicationTitle); }
+
+}  // namespace
+
+void QtDesktop::ShowMessage(const std::string& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, Title(), DisplayString(text), QMessageBox::Ok, ActiveWindow());
+    box.exec();
+}
+
+int QtDesktop::MessageBox(const std::string& text, const std::string& caption, unsigned flags)
+{
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    switch (flags & 0xF0) {
+    case MB_ICONSTOP: icon = QMessageBox::Critical; break;
+    case MB_ICONQUESTION: icon = QMessageBox::Question; break;
+    case MB_ICONWARNING: icon = QMessageBox::Warning; break;
+    case MB_ICONINFORMATION: icon = QMessageBox::Information; break;
+    default: break;
+    }
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    if ((flags & 0x0F) == MB_YESNO)
+        buttons = QMessageBox::Yes | QMessageBox::No;
+    else if ((flags & 0x0F) == MB_OKCANCEL)
+        buttons = QMessageBox::Ok | QMessageBox::Cancel;
+    QMessageBox box(icon, DisplayString(caption), DisplayString(text), buttons, ActiveWindow());
+    switch (box.exec()) {
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    case QMessageBox::Cancel: return IDCANCEL;
+    default: return (flags & 0x0F) == MB_YESNO ? IDNO : ((flags & 0x0F) == MB_OKCANCEL ? IDCANCEL : IDOK);
+    }
+}
+
+bool QtDesktop::InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
+                           int maxLength)
+{
+    QInputDialog dialog(ActiveWindow());
+    dialog.setWindowTitle(DisplayString(caption));
+    dialog.setLabelText(DisplayString(prompt));
+    dialog.setTextValue(DisplayString(value));
+    if (auto* edit = dialog.findChild<QLineEdit*>()) {
+        if (maxLength > 0)
+            edit->setMaxLength(maxLength);
+        edit->selectAll();
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    QString answer = dialog.textValue();
+    // A path answer keeps the native bytes; other text goes back to the 8-bit page.
+    const bool utf8Shown = DisplayString(value) != AnsiToQString(value);
+    value = utf8Shown ? answer.toStdString() : QStringToAnsi(answer);
+    return true;
+}
+
+std::optional<std::string> QtDesktop::BrowseForFolder(const std::string& title)
+{
+    QFileDialog dialog(ActiveWindow(), DisplayString(title));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    // Every other window of the program waits while a folder is chosen.
+    dialog.setWindowModality(Qt::ApplicationModal);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    std::string path = dialog.selectedFiles().first().toStdString();
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+void QtDesktop::ShowHelp(const std::string& helpFile)
+{
+    QString file = QString::fromStdString(helpFile);
+    if (!QFileInfo(file).isFile()) {
+        QMessageBox box(QMessageBox::Warning, Title(),
+                        QStringLiteral("Cannot find the help file %1.").arg(file), QMessageBox::Ok,
+                        ActiveWindow());
+        box.exec();
+        return;
+    }
+    if (!help_) {
+        help_ = new QTextBrowser;
+        help_->setAttribute(Qt::WA_DeleteOnClose);
+        help_->setObjectName(QStringLiteral("HelpViewer"));
+        help_->setOpenExternalLinks(true);
+        help_->resize(720, 560);
+    }
+    help_->setWindowTitle(QStringLiteral("turnex help"));
+    help_->setSource(QUrl::fromLocalFile(file));
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
+}
+
+QWidget* QtDesktop::HelpWindow() const { return help_; }
+
+void QtDesktop::StartProgram(const std::string& file, const std::string& workDir)
+{
+    QString path = QString::fromStdString(NativePath(file));
+    QString dir = QString::fromStdString(NativePath(workDir));
+    if (path.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive))
+        QProcess::startDetached(QStringLiteral("wine"), {path}, dir);
+    else
+        QProcess::startDetached(QStringLiteral("xdg-open"), {path}, dir);
+}
+
+void QtDesktop::ShowError(const std::string& text)
+{
+    QMessageBox box(QMessageBox::Critical, Title(), DisplayString(text), QMessageBox::Ok, ActiveWindow());
+    box.exec();
+}
+
+void QtDesktop::SetBusyCursor(bool busy)
+{
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void QtDesktop::EnableWindows(bool enabled)
+{
+    if (enabled) {
+        for (const auto& window : disabledWindows_)
+            if (window)
+                window->setEnabled(true);
+        disabledWindows_.clear();
+        return;
+    }
+    // A window that was disabled already stays so afterwards.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isEnabled()) {
+            window->setEnabled(false);
+            disabledWindows_.append(window);
+        }
+    }
+}
+
+bool QtDesktop::PasswordQuery(const std::string& caption, const std::string& prompt, std::string& value)
+{
+    PasswordDialog dialog(ActiveWindow());
+    dialog.setWindowTitle(AnsiToQString(caption));
+    dialog.Label1->setText(AnsiToQString(prompt));
+    dialog.exec();
+    value = dialog.Result == 1 ? QStringToAnsi(dialog.Edit1->text()) : std::string();
+    return dialog.Result == 1;
+}
+
+}  // namespace base

@@ -1,0 +1,15 @@
+#include "ui/Application.h"
+#include "ui/MainWindow.h"
+#include "ui/QtDesktop.h"
+
+int main(int argc, char** argv)
+{
+    Application application(argc, argv);
+    base::QtDesktop desktop;
+    base::SetDesktop(&desktop);
+    MainWindow form;
+    form.show();
+    const int code = application.exec();
+    base::SetDesktop(nullptr);
+    return code;
+}

@@ -1,0 +1,303 @@
+#include "ui/MainWindow.h"
+#include "ui/ModChoiceDialog.h"
+#include "ui/OptionsDialog.h"
+#include "ui/GameSelectDialog.h"
+#include "base/ProgramDir.h"
+#include "ui/QtDesktop.h"
+#include "support/ConfigFile.h"
+#include "support/Modal.h"
+#include "support/ScriptedDesktop.h"
+#include "support/TempDir.h"
+#include "ui/FlatButton.h"
+#include "ui/ListBox.h"
+#include "ui/RadioGroup.h"
+#include "ui/TabStrip.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Scripted dialogs, but programs really start (through the fake wine on the PATH).
+class StartingDesktop : public ScriptedDesktop {
+public:
+    void StartProgram(const std::string& file, const std::string& workDir) override
+    {
+        ScriptedDesktop::StartProgram(file, workDir);
+        real.StartProgram(file, workDir);
+    }
+    base::QtDesktop real;
+};
+
+class DialogsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        base::SetProgramDirectory(tmp / "prog");
+        for (int g = 0; g < 3; ++g) {
+            TempDir::Write(tmp / ("game" + std::to_string(g) + "/b.bte"), BattleText("1 0", "Battle of game " + std::to_string(g), "0 6", "1"));
+            TempDir::Write(tmp / ("out" + std::to_string(g) + "/o" + std::to_string(g) + ".zip"), "z");
+        }
+        WriteProfiles(1);
+    }
+    // Each game has its own folders; `current` is flagged.
+    void WriteProfiles(size_t current, uint8_t rule = 1)
+    {
+        app::ConfigState s;
+        for (size_t g = 0; g < 3; ++g) {
+            auto p = s.Profile(g);
+            p.SetGameDir(tmp / ("game" + std::to_string(g)));
+            p.SetOutgoingDir(tmp / ("out" + std::to_string(g)));
+            p.SetIncomingDir(tmp / ("in" + std::to_string(g)));
+            p.SetZipOverwrite(rule);
+            p.SetSelected(g == current);
+        }
+        TempDir::Write(tmp / "prog/turnex.dat", std::string(reinterpret_cast<const char*>(s.Image.data()), s.Image.size()));
+    }
+    std::string ConfigFile() { return TempDir::Read(tmp / "prog/turnex.dat"); }
+    TempDir tmp;
+    ScopedWinePrefix prefix {tmp / "wine"};
+    StartingDesktop desktop;
+};
+
+void ClickFlat(FlatButton* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(5, 5)); }
+
+}  // namespace
+
+TEST_F(DialogsTest, SelectAnotherGame)
+{
+    MainWindow form;
+    form.show();
+    ASSERT_EQ(form.Label8->text(), QStringLiteral("Grey Coast"));
+    form.TabSet1->ClickTab(1);
+    form.Edit1->setText(QStringLiteral("details"));
+    WhenModal<GameSelectDialog>([](GameSelectDialog* d) {
+        EXPECT_EQ(d->RadioGroup1->ItemIndex(), 1);  // preset from the current game
+        EXPECT_EQ(d->size(), QSize(250, 300));
+        d->RadioGroup1->Item(2)->click();
+        ClickFlat(d->FlatButton1);
+    });
+    ClickFlat(form.FlatButton10);
+    const std::string file = ConfigFile();
+    EXPECT_EQ(file[770], 0);
+    EXPECT_EQ(file[1541], 0);
+    EXPECT_EQ(file[2312], 1);
+    EXPECT_EQ(form.Label8->text(), QStringLiteral("Jade Tide"));
+    EXPECT_EQ(form.Config.GameDir, tmp / "game2");
+    ASSERT_EQ(form.ListBox1->count(), 1);
+    EXPECT_EQ(form.ListBox1->item(0)->text(), QStringLiteral("o2.zip"));  // still "Outcoming"
+    EXPECT_TRUE(form.Edit1->text().isEmpty());
+}
+
+TEST_F(DialogsTest, ConfirmingTheCurrentGameStillRewritesAndRefills)
+{
+    MainWindow form;
+    form.show();
+    fs::remove(tmp / "game1/b.bte");
+    WhenModal<GameSelectDialog>([](GameSelectDialog* d) { ClickFlat(d->FlatButton1); });
+    ClickFlat(form.FlatButton10);
+    EXPECT_EQ(form.ListBox1->count(), 0);
+    EXPECT_EQ(ConfigFile()[1541], 1);
+}
+
+TEST_F(DialogsTest, CancelChangesNothing)
+{
+    MainWindow form;
+    form.show();
+    const auto before = fs::last_write_time(tmp / "prog/turnex.dat");
+    const std::string file = ConfigFile();
+    WhenModal<GameSelectDialog>([](GameSelectDialog* d) {
+        d->RadioGroup1->Item(0)->click();
+        d->reject();  // closed another way: Cancel
+    });
+    ClickFlat(form.FlatButton10);
+    EXPECT_EQ(ConfigFile(), file);
+    EXPECT_EQ(fs::last_write_time(tmp / "prog/turnex.dat"), before);
+    EXPECT_EQ(form.Config.CurrentGame, 1);
+    EXPECT_TRUE(form.Config.Profile(1).Selected());
+    EXPECT_FALSE(form.Config.Profile(0).Selected());
+}
+
+TEST_F(DialogsTest, AFailedSaveLeavesTheWindowOnTheOldGame)
+{
+    MainWindow form;
+    form.show();
+    fs::remove(tmp / "prog/turnex.dat");
+    WhenModal<GameSelectDialog>([](GameSelectDialog* d) {
+        d->RadioGroup1->Item(0)->click();
+        ClickFlat(d->FlatButton1);
+    });
+    ClickFlat(form.FlatButton10);
+    EXPECT_EQ(desktop.Errors(), (std::vector<std::string> {"Cannot open file " + (tmp / "prog/turnex.dat") + "."}));
+    EXPECT_EQ(form.Config.CurrentGame, 0);
+    EXPECT_TRUE(form.Config.Profile(0).Selected());
+    EXPECT_FALSE(form.Config.Profile(1).Selected());
+    EXPECT_EQ(form.Label8->text(), QStringLiteral("Grey Coast"));
+    EXPECT_EQ(form.Config.GameDir, tmp / "game1");
+}
+
+namespace {
+
+// A fake wine that records its arguments and working directory.
+std::string InstallFakeWine(TempDir& tmp)
+{
+    const std::string bin = tmp / "bin";
+    fs::create_directories(bin);
+    const std::string log = tmp / "wine.log";
+    TempDir::Write(bin + "/wine", "#!/bin/sh\n{ pwd; for a in \"$@\"; do echo \"$a\"; done; } > \"" + log + ".tmp\"\nmv \"" +
+                                      log + ".tmp\" \"" + log + "\"\n");
+    chmod((bin + "/wine").c_str(), 0755);
+    return log;
+}
+
+std::string WaitFor(const std::string& file)
+{
+    for (int i = 0; i < 500 && !fs::exists(file); ++i)
+        QTest::qWait(10);
+    return TempDir::Read(file);
+}
+
+class ScopedPath {
+public:
+    explicit ScopedPath(const std::string& first) : old_(getenv("PATH") ? getenv("PATH") : "")
+    {
+        setenv("PATH", (first + ":" + old_).c_str(), 1);
+    }
+    ~ScopedPath() { setenv("PATH", old_.c_str(), 1); }
+
+private:
+    std::string old_;
+};
+
+}  // namespace
+
+TEST_F(DialogsTest, RunGameStartsTheGameThroughWine)
+{
+    const std::string log = InstallFakeWine(tmp);
+    ScopedPath path(tmp / "bin");
+    WriteProfiles(0);
+    TempDir::Write(tmp / "game0/Iron Plain.EXE", "");
+    {
+        MainWindow form;
+        form.show();
+        ClickFlat(form.FlatButton9);  // no mod: no question
+        EXPECT_EQ(WaitFor(log), (tmp / "game0") + "\n" + (tmp / "game0/Iron Plain.EXE") + "\n");
+        EXPECT_EQ(desktop.shown.back().text, (tmp / "game0") + "\\iron plain.exe");
+    }
+    fs::remove(log);
+    TempDir::Write(tmp / "game0/iron plain#.exe", "");
+    MainWindow form;
+    form.show();
+    WhenModal<ModChoiceDialog>([](ModChoiceDialog* d) {
+        EXPECT_EQ(d->windowTitle(), QStringLiteral("Select game mod"));
+        QTest::keyClick(d, Qt::Key_Return);
+    });
+    ClickFlat(form.FlatButton9);
+    EXPECT_EQ(WaitFor(log), (tmp / "game0") + "\n" + (tmp / "game0/Iron Plain.EXE") + "\n");
+    fs::remove(log);
+    WhenModal<ModChoiceDialog>([](ModChoiceDialog* d) { QTest::keyClick(d, Qt::Key_Escape); });
+    ClickFlat(form.FlatButton9);
+    EXPECT_EQ(WaitFor(log), (tmp / "game0") + "\n" + (tmp / "game0/iron plain#.exe") + "\n");
+}
+
+TEST_F(DialogsTest, ADriveRootGameDirectoryGivesADoubledSeparator)
+{
+    const std::string log = InstallFakeWine(tmp);
+    ScopedPath path(tmp / "bin");
+    fs::create_directories(tmp / "wine/drive_c");
+    TempDir::Write(tmp / "wine/drive_c/jade tide.exe", "");
+    app::ConfigState s;
+    for (size_t g = 0; g < 3; ++g) {
+        s.Profile(g).SetGameDir("c:\\");
+        s.Profile(g).SetSelected(g == 2);
+    }
+    TempDir::Write(tmp / "prog/turnex.dat", std::string(reinterpret_cast<const char*>(s.Image.data()), s.Image.size()));
+    MainWindow form;
+    form.show();
+    ClickFlat(form.FlatButton9);
+    EXPECT_EQ(desktop.shown.back().text, "c:\\\\jade tide.exe");
+    EXPECT_EQ(WaitFor(log), (tmp / "wine/drive_c") + "\n" + (tmp / "wine/drive_c/jade tide.exe") + "\n");
+}
+
+// ---- options ----
+
+TEST_F(DialogsTest, OptionsOkWithoutChangeRewritesAndRefillsKeepingTheDetails)
+{
+    MainWindow form;
+    form.show();
+    form.Edit2->setText(QStringLiteral("kept"));
+    const std::string file = ConfigFile();
+    fs::remove(tmp / "game1/b.bte");
+    WhenModal<OptionsDialog>([this](OptionsDialog* d) {
+        EXPECT_EQ(d->Label1->text(), QStringLiteral("Grey Coast - Options"));
+        EXPECT_EQ(d->Edit1->text().toStdString(), tmp / "out1");
+        EXPECT_EQ(d->Edit2->text().toStdString(), tmp / "in1");
+        EXPECT_EQ(d->Edit3->text().toStdString(), tmp / "game1");
+        EXPECT_EQ(d->RadioGroup1->ItemIndex(), 1);
+        EXPECT_EQ(d->FlatButton4->toolTip(), QStringLiteral("Change incomig directory"));
+        ClickFlat(d->FlatButton1);
+    });
+    ClickFlat(form.FlatButton2);
+    EXPECT_EQ(ConfigFile(), file);
+    EXPECT_EQ(form.ListBox1->count(), 0);  // refilled
+    EXPECT_EQ(form.Edit2->text(), QStringLiteral("kept"));
+}
+
+TEST_F(DialogsTest, OptionsCancelAfterChoosingFolders)
+{
+    MainWindow form;
+    form.show();
+    const std::string file = ConfigFile();
+    desktop.folderAnswers = {std::string("/elsewhere/out"), std::nullopt};
+    WhenModal<OptionsDialog>([](OptionsDialog* d) {
+        ClickFlat(d->FlatButton3);
+        EXPECT_EQ(d->Edit1->text(), QStringLiteral("/elsewhere/out"));
+        ClickFlat(d->FlatButton5);  // browser cancelled: the edit keeps its text
+        ClickFlat(d->FlatButton2);
+    });
+    ClickFlat(form.FlatButton2);
+    ASSERT_GE(desktop.shown.size(), 2u);
+    EXPECT_EQ(desktop.shown[0].text, "Select outcoming directory: ");
+    EXPECT_EQ(desktop.shown[1].text, "Select game directory: ");
+    EXPECT_EQ(ConfigFile(), file);
+    EXPECT_EQ(form.Config.Current().OutgoingDir(), tmp / "out1");
+    WhenModal<OptionsDialog>([this](OptionsDialog* d) {
+        EXPECT_EQ(d->Edit1->text().toStdString(), tmp / "out1");
+        EXPECT_EQ(d->Edit3->text().toStdString(), tmp / "game1");
+        ClickFlat(d->FlatButton2);
+    });
+    ClickFlat(form.FlatButton2);
+}
+
+TEST_F(DialogsTest, OptionsRuleAboveTwoShowsNeverAndANewGameFolderIsListed)
+{
+    WriteProfiles(1, 7);
+    MainWindow form;
+    form.show();
+    TempDir::Write(tmp / "new/x.bte", BattleText("1 0", "New one", "0 6", "1"));
+    TempDir::Write(tmp / "new/y.bte", BattleText("1 0", "Other", "0 6", "1"));
+    const std::string longDir = "/" + std::string(300, 'd');
+    desktop.folderAnswers = {tmp / "new", longDir};
+    WhenModal<OptionsDialog>([](OptionsDialog* d) {
+        EXPECT_EQ(d->RadioGroup1->ItemIndex(), 2);
+        ClickFlat(d->FlatButton5);
+        ClickFlat(d->FlatButton4);
+        ClickFlat(d->FlatButton1);
+    });
+    ClickFlat(form.FlatButton2);
+    EXPECT_EQ(static_cast<uint8_t>(ConfigFile()[771 + 513]), 2);
+    EXPECT_EQ(form.Config.GameDir, tmp / "new");
+    EXPECT_EQ(form.Config.Current().IncomingDir(), longDir.substr(0, 255));
+    ASSERT_EQ(form.ListBox1->count(), 2);
+    EXPECT_EQ(form.ListBox1->item(0)->text(), QStringLiteral("New one"));
+    EXPECT_EQ(form.ListBox1->currentRow(), 0);
+}
