@@ -1,7 +1,5 @@
 #include "CodePage.h"
 
-#include <QList>
-#include <QString>
 
 namespace base {
 
@@ -28,15 +26,6 @@ constexpr char16_t kOemHigh[128] = {
     0x03B5, 0x2229, 0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248, 0x00B0,
     0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0};
 
-int UnicodeToAnsiChar(char32_t u)
-{
-    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
-        return static_cast<int>(u);
-    for (int i = 0; i < 32; ++i)
-        if (kAnsiHigh[i] == u)
-            return 0x80 + i;
-    return -1;
-}
 
 int UnicodeToOemChar(char32_t u)
 {
@@ -100,6 +89,16 @@ char32_t NextUtf8(std::string_view s, size_t& i)
 
 }  // namespace
 
+int UnicodeToAnsiChar(char32_t u)
+{
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
+        return static_cast<int>(u);
+    for (int i = 0; i < 32; ++i)
+        if (kAnsiHigh[i] == u)
+            return 0x80 + i;
+    return -1;
+}
+
 char16_t AnsiCharToUnicode(unsigned char c)
 {
     return c >= 0x80 && c < 0xA0 ? kAnsiHigh[c - 0x80] : c;
@@ -157,42 +156,12 @@ std::string AnsiToOem(std::string_view ansi)
     return out;
 }
 
-QString AnsiToQString(std::string_view ansi)
-{
-    QString out;
-    out.reserve(static_cast<qsizetype>(ansi.size()));
-    for (unsigned char c : ansi)
-        out += QChar(AnsiCharToUnicode(c));
-    return out;
-}
-
-std::string QStringToAnsi(const QString& text)
-{
-    std::string out;
-    out.reserve(static_cast<size_t>(text.size()));
-    for (uint u : text.toUcs4()) {
-        int c = UnicodeToAnsiChar(u);
-        out += c < 0 ? '?' : static_cast<char>(c);
-    }
-    return out;
-}
-
 bool IsValidUtf8(std::string_view bytes)
 {
     for (size_t i = 0; i < bytes.size();)
         if (NextUtf8(bytes, i) == 0xFFFFFFFF)
             return false;
     return true;
-}
-
-QString DisplayString(std::string_view bytes)
-{
-    bool high = false;
-    for (unsigned char c : bytes)
-        high = high || c >= 0x80;
-    if (high && IsValidUtf8(bytes))
-        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    return AnsiToQString(bytes);
 }
 
 }  // namespace base

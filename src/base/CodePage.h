@@ -3,8 +3,6 @@
 #include <string>
 #include <string_view>
 
-class QString;
-
 namespace base {
 
 char16_t AnsiCharToUnicode(unsigned char c);
@@ -18,11 +16,8 @@ std::string Utf8ToAnsi(std::string_view utf8);
 std::string OemToAnsi(std::string_view oem);
 std::string AnsiToOem(std::string_view ansi);
 
-// Widget boundary.
-QString AnsiToQString(std::string_view ansi);
-std::string QStringToAnsi(const QString& text);
-// For strings that may be native paths kept byte for byte: valid multi-byte UTF-8 is shown as such.
-QString DisplayString(std::string_view bytes);
+// The Windows-1252 byte of a character, or -1 when the page lacks it.
+int UnicodeToAnsiChar(char32_t u);
 
 bool IsValidUtf8(std::string_view bytes);
 

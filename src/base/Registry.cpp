@@ -21,7 +21,7 @@ std::string Fold(std::u16string_view s)
 
 std::string FoldAnsi(std::string_view s)
 {
-    return AnsiToQString(s).toCaseFolded().toStdString();
+    return QString::fromStdString(AnsiToUtf8(s)).toCaseFolded().toStdString();
 }
 
 // Splits a key path into folded components joined by single backslashes.
@@ -267,7 +267,10 @@ std::string RegistryHive::ReadString(std::string_view keyPath, std::string_view 
         return {};
     if (value->Type == RegistryValue::Other)
         throw Exception(FormatMessage("Invalid data type for '%s'", name));
-    return QStringToAnsi(QString::fromUtf16(value->Text.data(), static_cast<qsizetype>(value->Text.size())));
+    std::string ansi;
+    for (char16_t u : value->Text)
+        ansi += UnicodeToAnsiChar(u) < 0 || (u >= 0xD800 && u <= 0xDFFF) ? '?' : static_cast<char>(UnicodeToAnsiChar(u));
+    return ansi;
 }
 
 }  // namespace base

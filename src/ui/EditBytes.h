@@ -2,6 +2,7 @@
 // Edits that show a stored 8-bit string keep the bytes they stand for, so a value taken back
 // from the edit is exactly what was put in (native paths stay byte for byte).
 #include "base/CodePage.h"
+#include "ui/QtText.h"
 
 #include <QByteArray>
 #include <QLineEdit>
@@ -11,7 +12,7 @@
 
 inline void SetEditBytes(QLineEdit* edit, const std::string& bytes)
 {
-    edit->setText(base::DisplayString(bytes));
+    edit->setText(ui::DisplayString(bytes));
     edit->setProperty("bytes", QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
@@ -19,7 +20,7 @@ inline std::string EditBytes(const QLineEdit* edit)
 {
     const QByteArray raw = edit->property("bytes").toByteArray();
     std::string bytes(raw.constData(), static_cast<size_t>(raw.size()));
-    if (edit->text() == base::DisplayString(bytes))
+    if (edit->text() == ui::DisplayString(bytes))
         return bytes;
-    return base::QStringToAnsi(edit->text());
+    return ui::QStringToAnsi(edit->text());
 }

@@ -11,6 +11,7 @@
 #include "ui/GameSelectDialog.h"
 #include "mail/MailDispatch.h"
 #include "base/CodePage.h"
+#include "ui/QtText.h"
 #include "base/Desktop.h"
 #include "base/Files.h"
 #include "base/ProgramDir.h"
@@ -36,8 +37,8 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 
-using base::AnsiToQString;
-using base::DisplayString;
+using ui::AnsiToQString;
+using ui::DisplayString;
 using base::Guarded;
 
 namespace {
@@ -430,7 +431,7 @@ void MainWindow::Memo1Exit()
     // Lines are stored with CR LF; characters Windows-1252 cannot hold become "?".
     QString text = Memo1->toPlainText();
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n')).replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    app::SaveComment(FilenameField(), base::QStringToAnsi(text));
+    app::SaveComment(FilenameField(), ui::QStringToAnsi(text));
 }
 
 // ---- game selection and launching ----
@@ -583,7 +584,7 @@ void MainWindow::FlatButton11Click()
     std::string subject;
     if (tab == 0) {
         path = Config.GameDir + "\\" + SelectedName(0);
-        subject = base::QStringToAnsi(ListBox1->item(index)->text());  // the battle's title
+        subject = ui::QStringToAnsi(ListBox1->item(index)->text());  // the battle's title
     } else {
         const app::ArchiveDir which = tab == 1 ? app::ArchiveDir::Outgoing : app::ArchiveDir::Incoming;
         app::EnsureTrailingBackslash(Config, which);

@@ -1,6 +1,7 @@
 #include "QtDesktop.h"
 
 #include "base/CodePage.h"
+#include "ui/QtText.h"
 #include "ui/PasswordDialog.h"
 #include "base/Paths.h"
 
@@ -16,6 +17,11 @@
 #include <QUrl>
 
 namespace base {
+
+using ui::AnsiToQString;
+using ui::DisplayString;
+using ui::QStringToAnsi;
+
 
 namespace {
 
