@@ -70,18 +70,18 @@ int main(int argc, char** argv)
                            BattleText("1 0", "Battle number " + std::to_string(i), "17 60", "fog 3") +
                                std::string(20000, 'd'));  // battle data follows the header lines
         WriteConfig(tmp.path(), game, tmp / "out", tmp / "in");
-        MainWindow form;
-        form.show();
+        MainWindow window;
+        window.show();
         const int runs = count == 1000 ? 9 : 5;
         PlainLoop(game);  // warm the cache for both
-        const double fill = BestSeconds([&] { form.FillBattleList(); }, runs);
+        const double fill = BestSeconds([&] { window.FillBattleList(); }, runs);
         const double plain = BestSeconds([&] { PlainLoop(game); }, runs);
         const double ratio = fill / plain;
         std::printf("battle list, %5d files: fill %8.2f ms, plain loop %8.2f ms, ratio %.2f (goal <= 1.5)%s\n", count,
                     fill * 1e3, plain * 1e3, ratio, ratio <= 1.5 ? "" : "  OVER");
         std::printf("ROW\tfill the battle list, %d files\t%.2f ms\t%.2f ms (open + 6 lines)\t%.2f\t<= 1.5\n", count,
                     fill * 1e3, plain * 1e3, ratio);
-        if (form.ListBox1->count() != count)
+        if (window.catalogueList->count() != count)
             status = 1;
     }
     return status;

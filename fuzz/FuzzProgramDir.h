@@ -1,16 +1,14 @@
 #pragma once
-// A program folder of the fuzz run's own for the data files, made once per run in /tmp (libFuzzer
-// ends without running exit handlers, so the small folder stays behind).
+// A program folder of the fuzz run's own for the data files, made once per run.
+#include "FuzzScratch.h"
 #include "base/ProgramDir.h"
 
 #include <string>
-#include <unistd.h>
 
 inline std::string FuzzProgramDir()
 {
     static const std::string dir = [] {
-        char tmpl[] = "/tmp/turnex-fuzz-XXXXXX";
-        std::string d = mkdtemp(tmpl);
+        std::string d = MakeScratchDir("turnex-fuzz");
         base::SetProgramDirectory(d);
         return d;
     }();

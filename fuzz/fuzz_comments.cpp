@@ -21,7 +21,8 @@ std::string ReadAll(const std::string& f)
 
 void WriteAll(const std::string& f, const std::string& bytes)
 {
-    std::ofstream(f, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(f, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 bool IsKey(const std::string& rec, const std::string& key)

@@ -2,6 +2,7 @@
 // every run: headers, all decoding modes, member names and the temporary-file handling.
 #include "AceDecoder.h"
 #include "AceExtractor.h"
+#include "FuzzScratch.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -12,13 +13,7 @@
 namespace {
 const std::string& Dest()
 {
-    static std::string dir = [] {
-        // Memory-backed when the system has it: the files written per run are many and short-lived.
-        std::string base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
-        std::string tmpl = base + "/turnex-fuzz-ace-XXXXXX";
-        std::string d = mkdtemp(tmpl.data());
-        return d + "/game";
-    }();
+    static std::string dir = MakeScratchDir("turnex-fuzz-ace") + "/game";
     return dir;
 }
 }  // namespace
@@ -33,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     archive.Open(std::span<const uint8_t>(data, size));
     uint64_t declared = 0;
     for (const auto& m : archive.Members())
-        declared += std::min<uint64_t>(m.origSize, uint64_t{1} << 40);
-    if (declared > (uint64_t{64} << 20))
+        declared += std::min<uint64_t>(m.origSize, uint64_t {1} << 40);
+    if (declared > (uint64_t {64} << 20))
         return 0;
     // One decoder for all runs: a fresh 4 MiB window per run would cost more than the decoding.
     static ace::AceDecoder decoder;

@@ -1,6 +1,7 @@
 // Any bytes as a RAR archive: open (with the comment), walk every header, extract every member
 // into a scratch folder (every other archive in test mode). Nothing may crash, and nothing may
 // land outside the scratch folder.
+#include "FuzzScratch.h"
 #include "turnex/unrar.h"
 
 #include <cstdint>
@@ -17,8 +18,7 @@ namespace {
 struct Scratch {
     Scratch()
     {
-        char pattern[] = "/tmp/fuzz-unrar-XXXXXX";
-        root = mkdtemp(pattern);
+        root = MakeScratchDir("turnex-fuzz-unrar");
         archive = root / "input.rar";
         dest = root / "dest";
     }

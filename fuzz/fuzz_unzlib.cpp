@@ -1,5 +1,6 @@
 // Any file contents as an archive for the unzip library: no crash, no hang, nothing written
 // outside the extraction folder, no temporary file left behind.
+#include "FuzzScratch.h"
 #include "turnex/ZipRecords.h"
 
 #include <cstdio>
@@ -17,15 +18,9 @@ using namespace ziprec;
 
 namespace {
 
-std::string Make(const char* tmpl)
-{
-    std::string t = tmpl;
-    return mkdtemp(t.data());
-}
-
 const std::string& Root()
 {
-    static std::string root = Make("/tmp/turnex-fuzz-unz-XXXXXX");
+    static std::string root = MakeScratchDir("turnex-fuzz-unz");
     return root;
 }
 

@@ -2,6 +2,7 @@
 // report and an empty name, never read past what it holds, never hang.
 #include "archive/ZipComponent.h"
 #include "base/Desktop.h"
+#include "FuzzScratch.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,10 +25,7 @@ public:
 
 const std::string& File()
 {
-    static std::string file = [] {
-        char tmpl[] = "/tmp/turnex-fuzz-zip-XXXXXX";
-        return std::string(mkdtemp(tmpl)) + "/a.zip";
-    }();
+    static std::string file = MakeScratchDir("turnex-fuzz-zip") + "/a.zip";
     return file;
 }
 

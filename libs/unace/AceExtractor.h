@@ -1,8 +1,8 @@
 #pragma once
 // Extraction of a whole ACE archive into a folder. Nothing is written unless every header is
 // sound, the archive is neither encrypted nor split into volumes and every member name stays
-// inside the folder. Each file goes to a temporary file beside its target and replaces the
-// target only after its CRC matched.
+// inside the folder. Each file goes through the member writer and replaces its target only
+// after its CRC matched.
 #include "AceArchive.h"
 
 #include <cstdint>

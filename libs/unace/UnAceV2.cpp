@@ -1,8 +1,8 @@
 // libunacev2.so: the three entry points of the unace library, on the decoder of this folder.
 #include "AceArchive.h"
 #include "AceExtractor.h"
-#include "archive/AceExtraction.h"
 #include "base/Paths.h"
+#include "turnex/unace.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,13 +11,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#define UNACE_EXPORT extern "C" __attribute__((visibility("default")))
-
 namespace {
 
-using archive::kAceArchiveDataRecord;
-using archive::kAceExtractRecord;
-using archive::kAceInitRecord;
+using unace::kAceArchiveDataRecord;
+using unace::kAceExtractRecord;
+using unace::kAceInitRecord;
 
 // What the archive-data record points at; callers only test the address for null.
 struct ArchiveInfo {
@@ -71,24 +69,24 @@ private:
 int32_t ResultOf(ace::Status status)
 {
     switch (status) {
-    case ace::Status::Ok: return archive::kAceOk;
-    case ace::Status::NotAce: return archive::kAceErrorNotAce;
+    case ace::Status::Ok: return unace::kAceOk;
+    case ace::Status::NotAce: return unace::kAceErrorNotAce;
     case ace::Status::Truncated:
     case ace::Status::CorruptHeader:
     case ace::Status::CorruptData:
-    case ace::Status::CrcError: return archive::kAceErrorDamaged;
-    case ace::Status::Unsupported: return archive::kAceErrorUnsupported;
-    case ace::Status::Encrypted: return archive::kAceErrorEncrypted;
-    case ace::Status::MultiVolume: return archive::kAceErrorMultiVolume;
-    case ace::Status::UnsafeName: return archive::kAceErrorUnsafeName;
-    case ace::Status::WriteError: return archive::kAceErrorWrite;
+    case ace::Status::CrcError: return unace::kAceErrorDamaged;
+    case ace::Status::Unsupported: return unace::kAceErrorUnsupported;
+    case ace::Status::Encrypted: return unace::kAceErrorEncrypted;
+    case ace::Status::MultiVolume: return unace::kAceErrorMultiVolume;
+    case ace::Status::UnsafeName: return unace::kAceErrorUnsafeName;
+    case ace::Status::WriteError: return unace::kAceErrorWrite;
     }
-    return archive::kAceErrorDamaged;
+    return unace::kAceErrorDamaged;
 }
 
 const char* TextAt(const uint8_t* record, size_t offset)
 {
-    return static_cast<const char*>(archive::GetRecordAddress(record, offset));
+    return static_cast<const char*>(unace::GetRecordAddress(record, offset));
 }
 
 std::vector<std::string> SplitLines(const char* text)
@@ -114,32 +112,32 @@ std::vector<std::string> SplitLines(const char* text)
 UNACE_EXPORT int32_t ACEInitDll(void* record)
 {
     if (!record)
-        return archive::kAceErrorParameter;
+        return unace::kAceErrorParameter;
     const auto* r = static_cast<const uint8_t*>(record);
-    CommentBuffer = static_cast<char*>(const_cast<void*>(archive::GetRecordAddress(r, kAceInitRecord.commentBuffer)));
-    int32_t size = archive::GetRecordNumber(r, kAceInitRecord.commentBufferSize);
+    CommentBuffer = static_cast<char*>(const_cast<void*>(unace::GetRecordAddress(r, kAceInitRecord.commentBuffer)));
+    int32_t size = unace::GetRecordNumber(r, kAceInitRecord.commentBufferSize);
     CommentBufferSize = CommentBuffer && size > 0 ? static_cast<size_t>(size) : 0;
-    return archive::kAceOk;
+    return unace::kAceOk;
 }
 
 UNACE_EXPORT int32_t ACEReadArchiveData(const char* archivePath, void* record)
 {
     if (!record)
-        return archive::kAceErrorParameter;
+        return unace::kAceErrorParameter;
     auto* r = static_cast<uint8_t*>(record);
-    archive::PutRecordAddress(r, kAceArchiveDataRecord.archiveInfo, nullptr);
+    unace::PutRecordAddress(r, kAceArchiveDataRecord.archiveInfo, nullptr);
     if (!archivePath)
-        return archive::kAceErrorParameter;
+        return unace::kAceErrorParameter;
     MappedFile file(base::NativePath(archivePath));
     if (!file.Ok())
-        return archive::kAceErrorOpen;
+        return unace::kAceErrorOpen;
     ace::AceArchive ace;
     ace::Status status = ace.Open(file.Bytes());
     if (!ace.IsAce())
-        return archive::kAceErrorNotAce;
+        return unace::kAceErrorNotAce;
     TheArchiveInfo.members = static_cast<uint32_t>(ace.Members().size());
     TheArchiveInfo.flags = (ace.IsSolid() ? 1u : 0u) | (ace.IsMultiVolume() ? 2u : 0u);
-    archive::PutRecordAddress(r, kAceArchiveDataRecord.archiveInfo, &TheArchiveInfo);
+    unace::PutRecordAddress(r, kAceArchiveDataRecord.archiveInfo, &TheArchiveInfo);
     if (CommentBuffer && CommentBufferSize > 0) {
         size_t n = std::min(ace.Comment().size(), CommentBufferSize - 1);
         std::memcpy(CommentBuffer, ace.Comment().data(), n);
@@ -151,14 +149,14 @@ UNACE_EXPORT int32_t ACEReadArchiveData(const char* archivePath, void* record)
 UNACE_EXPORT int32_t ACEExtract(const char* archivePath, void* record)
 {
     if (!record || !archivePath)
-        return archive::kAceErrorParameter;
+        return unace::kAceErrorParameter;
     const auto* r = static_cast<const uint8_t*>(record);
     const char* dest = TextAt(r, kAceExtractRecord.destinationDir);
     if (!dest || !*dest)
-        return archive::kAceErrorParameter;
+        return unace::kAceErrorParameter;
     MappedFile file(base::NativePath(archivePath));
     if (!file.Ok())
-        return archive::kAceErrorOpen;
+        return unace::kAceErrorOpen;
     std::string destDir = base::NativePath(dest);
     while (destDir.size() > 1 && destDir.back() == '/')
         destDir.pop_back();

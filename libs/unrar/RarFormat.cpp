@@ -2,9 +2,11 @@
 
 #include "turnex/unrar.h"
 
+#include "base/CodePage.h"
+#include "base/Files.h"
+
 #include <algorithm>
 #include <cerrno>
-#include <iconv.h>
 #include <cstring>
 #include <ctime>
 #include <sys/stat.h>
@@ -47,103 +49,6 @@ bool GetVint(const std::string& s, size_t& pos, uint64_t& value)
             return true;
     }
     return false;
-}
-
-int64_t DosToUnix(uint32_t dos)
-{
-    std::tm tm {};
-    tm.tm_year = static_cast<int>((dos >> 25) & 0x7F) + 80;
-    tm.tm_mon = static_cast<int>((dos >> 21) & 0x0F) - 1;
-    tm.tm_mday = static_cast<int>((dos >> 16) & 0x1F);
-    tm.tm_hour = static_cast<int>((dos >> 11) & 0x1F);
-    tm.tm_min = static_cast<int>((dos >> 5) & 0x3F);
-    tm.tm_sec = static_cast<int>((dos & 0x1F) * 2);
-    tm.tm_isdst = -1;
-    if (tm.tm_mon < 0 || tm.tm_mday == 0)
-        return -1;
-    return static_cast<int64_t>(std::mktime(&tm));
-}
-
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-std::string Utf16ToUtf8(const std::u16string& s)
-{
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        char32_t c = s[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
-        }
-        if (c == 0)
-            break;
-        AppendUtf8(out, c);
-    }
-    return out;
-}
-
-bool IsValidUtf8(const std::string& s)
-{
-    for (size_t i = 0; i < s.size();) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (n == 0 || i + n > s.size() || (n == 2 && c < 0xC2))
-            return false;
-        for (size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += n;
-    }
-    return true;
-}
-
-// Names of DOS and Windows hosts without a Unicode form are in the OEM code page.
-std::string OemToUtf8(const std::string& raw)
-{
-    iconv_t cd = iconv_open("UTF-8", "CP437");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return raw;
-    std::string out(raw.size() * 3 + 1, '\0');
-    char* in = const_cast<char*>(raw.data());
-    size_t inLeft = raw.size();
-    char* o = out.data();
-    size_t outLeft = out.size();
-    const bool ok = iconv(cd, &in, &inLeft, &o, &outLeft) != static_cast<size_t>(-1);
-    iconv_close(cd);
-    if (!ok)
-        return raw;
-    out.resize(out.size() - outLeft);
-    return out;
-}
-
-// Local time packed as MS-DOS date (high word) and time (low word).
-uint32_t PackDosTime(int64_t t)
-{
-    const std::time_t tt = static_cast<std::time_t>(t);
-    std::tm tm {};
-    if (!localtime_r(&tt, &tm) || tm.tm_year < 80)
-        return (1u << 21) | (1u << 16);
-    const unsigned year = static_cast<unsigned>(std::min(tm.tm_year - 80, 127));
-    return (year << 25) | static_cast<unsigned>(tm.tm_mon + 1) << 21 | static_cast<unsigned>(tm.tm_mday) << 16 |
-           static_cast<unsigned>(tm.tm_hour) << 11 | static_cast<unsigned>(tm.tm_min) << 5 |
-           static_cast<unsigned>(tm.tm_sec / 2);
 }
 
 }  // namespace
@@ -238,12 +143,14 @@ std::string DecodeRar4Name(const std::string& raw, bool unicodeFlag, unsigned ho
             flagBits -= 2;
         }
     done:
-        name = Utf16ToUtf8(out);
+        if (auto zero = out.find(u'\0'); zero != std::u16string::npos)
+            out.resize(zero);
+        name = base::Utf16ToUtf8(out);
     } else {
         name = raw.substr(0, zero);
         // Old tools wrote OEM names; newer ones on other hosts write UTF-8, which is kept.
-        if (hostOS != 3 && !IsValidUtf8(name))
-            name = OemToUtf8(name);
+        if (hostOS != 3 && !base::IsValidUtf8(name))
+            name = base::OemToUtf8(name);
     }
     for (auto& c : name)
         if (c == '\\')
@@ -370,7 +277,7 @@ bool HeaderWalker::ParseFile4(const std::string& h, Member& m)
     m.crc = Get32(h, 16);
     m.hasCrc = true;
     m.dosTime = Get32(h, 20);
-    m.mtime = DosToUnix(m.dosTime);
+    m.mtime = base::UnpackDosDateTime(m.dosTime).value_or(-1);
     m.unpVer = static_cast<uint8_t>(h[24]);
     m.method = static_cast<uint8_t>(h[25]);
     const unsigned nameSize = Get16(h, 26);
@@ -569,7 +476,7 @@ bool HeaderWalker::ParseFile5(const std::string& h, size_t pos, uint64_t extraSi
         m.flags |= RHDF_SOLID;
     if (m.encrypted)
         m.flags |= RHDF_ENCRYPTED;
-    m.dosTime = m.mtime >= 0 ? PackDosTime(m.mtime) : 0;
+    m.dosTime = m.mtime >= 0 ? static_cast<uint32_t>(base::PackDosDateTime(static_cast<std::time_t>(m.mtime))) : 0;
     return true;
 }
 

@@ -1,11 +1,12 @@
-// The library's C interface over the header walk, the two decoders and the member output.
+// The library's C interface over the header walk and the two decoders; members reach the disk
+// through the member writer.
 #include "turnex/unrar.h"
 
 #include "Blake2sp.h"
-#include "MemberOutput.h"
 #include "RarDecoders.h"
 #include "RarFormat.h"
 
+#include "base/MemberWriter.h"
 #include "base/SafeNames.h"
 
 #include <zlib.h>
@@ -81,6 +82,28 @@ private:
     uLong crc_ = crc32(0, nullptr, 0);
     Blake2sp blake_;
 };
+
+// The library's result for a step of the member writer.
+int ResultOf(base::MemberWriteResult result)
+{
+    switch (result) {
+    case base::MemberWriteResult::Ok: return ERAR_SUCCESS;
+    case base::MemberWriteResult::CannotWrite: return ERAR_EWRITE;
+    case base::MemberWriteResult::CannotFlush: return ERAR_ECLOSE;
+    case base::MemberWriteResult::CannotCreate:
+    case base::MemberWriteResult::CannotPlace: return ERAR_ECREATE;
+    }
+    return ERAR_ECREATE;
+}
+
+// A member's time on the disk: nothing when the archive does not store one.
+base::MemberStamp StampOf(const Member& m)
+{
+    base::MemberStamp stamp;
+    if (m.mtime >= 0)
+        stamp.modified = static_cast<std::time_t>(m.mtime);
+    return stamp;
+}
 
 // The name of the volume after path: "x.part1.rar" -> "x.part2.rar", "x.rar" -> "x.r00" -> "x.r01".
 std::string NextVolumeName(const std::string& path, bool newNumbering)
@@ -163,12 +186,12 @@ int Decode(Handle& h, const Member& m, const Sink& sink)
 }
 
 // Unpacks the member through the checker into out (or nowhere when out is null).
-int UnpackChecked(Handle& h, const Member& m, MemberOutput* out)
+int UnpackChecked(Handle& h, const Member& m, base::MemberWriter* out)
 {
     Checker check(m);
     int rc = Decode(h, m, [&](const uint8_t* data, size_t n) {
         check.Add(data, n);
-        return out ? out->Write(data, n) : ERAR_SUCCESS;
+        return out ? ResultOf(out->Write(data, n)) : ERAR_SUCCESS;
     });
     if (rc == ERAR_SUCCESS && !check.Matches())
         rc = ERAR_BAD_DATA;
@@ -217,8 +240,8 @@ int CopyWithin(const std::string& dest, const Member& m, const std::string& targ
         close(in);
         return ERAR_SUCCESS;
     }
-    MemberOutput out;
-    int rc = out.Create(target);
+    base::MemberWriter out;
+    int rc = ResultOf(out.Open(target));
     std::vector<uint8_t> buf(1 << 16);
     while (rc == ERAR_SUCCESS) {
         ssize_t n = read(in, buf.data(), buf.size());
@@ -228,11 +251,11 @@ int CopyWithin(const std::string& dest, const Member& m, const std::string& targ
             rc = ERAR_EREAD;
         if (n <= 0)
             break;
-        rc = out.Write(buf.data(), static_cast<size_t>(n));
+        rc = ResultOf(out.Write(buf.data(), static_cast<size_t>(n)));
     }
     close(in);
     if (rc == ERAR_SUCCESS)
-        rc = out.Commit(m.mtime);
+        rc = ResultOf(out.Commit(StampOf(m)));
     return rc;
 }
 
@@ -273,7 +296,7 @@ int Process(Handle& h, int operation, const char* destPath, const char* destName
                 return ERAR_ECREATE;
             rel = *safe;
             if (m.isDir)
-                return MakeFolder(dest, rel);
+                return base::PrepareFolder(dest, rel) ? ERAR_SUCCESS : ERAR_ECREATE;
             auto prepared = base::PrepareTarget(dest, rel);
             if (!prepared)
                 return ERAR_ECREATE;
@@ -295,23 +318,21 @@ int Process(Handle& h, int operation, const char* destPath, const char* destName
             return rc;
         if (!extract)
             return ERAR_SUCCESS;
-        if (!LinkStaysInside(rel, text))
+        if (!base::LinkStaysInside(rel, text))
             return ERAR_ECREATE;
-        return MakeSymlink(target, text);
+        return ResultOf(base::PlaceSymlink(target, text));
     }
     }
 
     if (!extract)
         return UnpackChecked(h, m, nullptr);
-    MemberOutput out;
-    if (int rc = out.Create(target); rc != ERAR_SUCCESS)
+    // The target is replaced only once the member's checksums matched.
+    base::MemberWriter out;
+    if (int rc = ResultOf(out.Open(target)); rc != ERAR_SUCCESS)
         return rc;
-    int rc = UnpackChecked(h, m, &out);
-    if (rc != ERAR_SUCCESS) {
-        out.Abort();
+    if (int rc = UnpackChecked(h, m, &out); rc != ERAR_SUCCESS)
         return rc;
-    }
-    return out.Commit(m.mtime);
+    return ResultOf(out.Commit(StampOf(m)));
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 // The zip extractor library: UnzLibExec extracts the entries of an UnzipCommand's archive into
-// the current directory through libzip. Every file is written to a temporary file beside its
-// target and renamed over it only once its checksum matched, so a damaged archive never
-// destroys the file it was meant to replace; names that would leave the folder are refused.
+// the current directory through libzip. Every file goes through the member writer and replaces
+// its target only once its checksum matched, so a damaged archive never destroys the file it was
+// meant to replace; names that would leave the folder are refused.
 #include "turnex/ZipRecords.h"
 #include "base/CodePage.h"
 #include "base/Files.h"
+#include "base/MemberWriter.h"
 #include "base/Paths.h"
 #include "base/SafeNames.h"
 
@@ -12,14 +13,11 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <fcntl.h>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -178,19 +176,26 @@ private:
         return nullptr;
     }
 
-    // The entry's name in the program's 8-bit text: names of MS-DOS and OS/2 hosts come from
-    // the OEM page unless flagged as UTF-8 (then the strict reading leaves them as stored).
-    std::string NameOf(zip_uint64_t i)
+    struct EntryName {
+        std::string text;  // in the program's 8-bit text, for the callbacks and the patterns
+        std::string disk;  // as it goes on the disk: UTF-8, as Wine expects
+    };
+
+    // Names of MS-DOS and OS/2 hosts come from the OEM page unless flagged as UTF-8 (then the
+    // strict reading leaves them as stored).
+    EntryName NameOf(zip_uint64_t i)
     {
         const char* raw = zip_get_name(za_, i, ZIP_FL_ENC_RAW);
-        std::string name = raw ? raw : "";
+        EntryName name {raw ? raw : "", raw ? raw : ""};
         const char* strict = zip_get_name(za_, i, ZIP_FL_ENC_STRICT);
-        const bool fromOem = strict && name != strict;
+        const bool fromOem = strict && name.text != strict;
         zip_uint8_t opsys = 0;
         zip_uint32_t attr = 0;
         if (fromOem && zip_file_get_external_attributes(za_, i, 0, &opsys, &attr) == 0 &&
-            (opsys == ZIP_OPSYS_DOS || opsys == ZIP_OPSYS_OS_2 || opsys == ZIP_OPSYS_WINDOWS_NTFS))
-            name = base::OemToAnsi(name);
+            (opsys == ZIP_OPSYS_DOS || opsys == ZIP_OPSYS_OS_2 || opsys == ZIP_OPSYS_WINDOWS_NTFS)) {
+            name.disk = base::OemToUtf8(name.text);
+            name.text = base::OemToAnsi(name.text);
+        }
         return name;
     }
 
@@ -275,16 +280,16 @@ private:
         zip_stat_t st;
         if (zip_stat_index(za_, i, 0, &st) != 0)
             return true;
-        const std::string name = NameOf(i);
+        const auto [name, diskName] = NameOf(i);
         if (!Wanted(name, patterns_))
             return true;
         if (!name.empty() && (name.back() == '/' || name.back() == '\\')) {
             if (dirNames_ && !test_)
-                if (auto rel = base::SafeRelativePath(name))
-                    base::PrepareTarget(dest_, *rel + "/.");
+                if (auto rel = base::SafeRelativePath(diskName))
+                    base::PrepareFolder(dest_, *rel);
             return true;
         }
-        const auto target = Target(name);
+        const auto target = Target(diskName);
         if (!target)
             return Skipped(name, skUnsafeName, erUnsafe, "Unsafe name, not extracted: " + name);
         if (!zip_compression_method_supported(st.comp_method, 0))
@@ -324,23 +329,12 @@ private:
 
     bool Write(zip_file_t* f, const zip_stat_t& st, const std::string& name, const std::string& target, bool& stop)
     {
-        std::string temp;
-        int fd = -1;
-        if (!test_) {
-            temp = target.substr(0, target.find_last_of('/') + 1) + ".turnex-XXXXXX";
-            fd = mkstemp(temp.data());
-            if (fd < 0) {
-                zip_fclose(f);
-                return Skipped(name, skExtractError, erWrite, "Cannot create a file for " + name);
-            }
+        // A test reads the entry through its checksum and writes nothing.
+        base::MemberWriter out;
+        if (!test_ && out.Open(target) != base::MemberWriteResult::Ok) {
+            zip_fclose(f);
+            return Skipped(name, skExtractError, erWrite, "Cannot create a file for " + name);
         }
-        auto discard = [&] {
-            if (fd >= 0) {
-                close(fd);
-                fd = -1;
-                unlink(temp.c_str());
-            }
-        };
         std::vector<char> buf(1 << 16);
         uLong crc = crc32(0, nullptr, 0);
         zip_uint64_t got = 0;
@@ -366,22 +360,12 @@ private:
                 break;
             crc = crc32(crc, reinterpret_cast<const Bytef*>(buf.data()), static_cast<uInt>(r));
             got += static_cast<zip_uint64_t>(r);
-            if (fd >= 0) {
-                for (zip_int64_t w = 0; w < r;) {
-                    const ssize_t k = write(fd, buf.data() + w, static_cast<size_t>(r - w));
-                    if (k < 0 && errno == EINTR)
-                        continue;
-                    if (k <= 0) {
-                        zip_fclose(f);
-                        discard();
-                        return Skipped(name, skExtractError, erWrite, "Cannot write " + name);
-                    }
-                    w += k;
-                }
+            if (!test_ && out.Write(buf.data(), static_cast<size_t>(r)) != base::MemberWriteResult::Ok) {
+                zip_fclose(f);
+                return Skipped(name, skExtractError, erWrite, "Cannot write " + name);
             }
             if (cb_.Call(acProgress, 0, static_cast<int32_t>(r), "").result == -1) {
                 zip_fclose(f);
-                discard();
                 stop = true;
                 return false;
             }
@@ -392,45 +376,19 @@ private:
             readError = true, why = "size mismatch";
         if (!readError && !crcError && checkCrc && crc != st.crc)
             crcError = true;
-        if (readError) {
-            discard();
+        if (readError)
             return Skipped(name, skExtractError, erRead, "Cannot extract " + name + ": " + why);
-        }
         if (crcError) {
             auto a = cb_.Call(acCrcError, static_cast<int32_t>(crc), static_cast<int32_t>(st.crc), name);
-            if (a.result == -1) {
-                discard();
+            if (a.result == -1)
                 return false;
-            }
-            if (a.errorCode != 1) {
-                discard();
+            if (a.errorCode != 1)
                 return Skipped(name, skCrcError, erCrc, "Checksum error in " + name + ", not kept");
-            }
         }
-        if (fd >= 0) {
-            fchmod(fd, 0644 & ~CurrentUmask());
-            if (fsync(fd) != 0 || close(fd) != 0) {
-                fd = -1;
-                unlink(temp.c_str());
-                return Skipped(name, skExtractError, erWrite, "Cannot write " + name);
-            }
-            fd = -1;
-            struct timeval times[2] = {{st.mtime, 0}, {st.mtime, 0}};
-            utimes(temp.c_str(), times);
-            if (rename(temp.c_str(), target.c_str()) != 0) {
-                unlink(temp.c_str());
-                return Skipped(name, skExtractError, erWrite, "Cannot write " + name);
-            }
-        }
+        if (!test_ && out.Commit({st.mtime, std::nullopt}) != base::MemberWriteResult::Ok)
+            return Skipped(name, skExtractError, erWrite, "Cannot write " + name);
         ++done_;
         return true;
-    }
-
-    static mode_t CurrentUmask()
-    {
-        const mode_t m = umask(0);
-        umask(m);
-        return m;
     }
 
     Record<ucFieldCount> cmd_;

@@ -8,11 +8,9 @@
 
 namespace archive {
 
-namespace {
+using namespace unace;
 
-using AceInitDllFn = int32_t (*)(void* record);
-using AceReadArchiveDataFn = int32_t (*)(const char* archivePath, void* record);
-using AceExtractFn = int32_t (*)(const char* archivePath, void* record);
+namespace {
 
 struct AceLibrary {
     base::LibHandle handle = nullptr;

@@ -1,6 +1,5 @@
 #include "CodePage.h"
 
-
 namespace base {
 
 namespace {
@@ -109,12 +108,35 @@ char16_t OemCharToUnicode(unsigned char c)
     return c >= 0x80 ? kOemHigh[c - 0x80] : c;
 }
 
-std::string AnsiToUtf8(std::string_view ansi)
+namespace {
+
+std::string SingleByteToUtf8(std::string_view text, char16_t (*toUnicode)(unsigned char))
 {
     std::string out;
-    out.reserve(ansi.size());
-    for (unsigned char c : ansi)
-        AppendUtf8(out, AnsiCharToUnicode(c));
+    out.reserve(text.size());
+    for (unsigned char c : text)
+        AppendUtf8(out, toUnicode(c));
+    return out;
+}
+
+}  // namespace
+
+std::string AnsiToUtf8(std::string_view ansi) { return SingleByteToUtf8(ansi, AnsiCharToUnicode); }
+
+std::string OemToUtf8(std::string_view oem) { return SingleByteToUtf8(oem, OemCharToUnicode); }
+
+std::string Utf16ToUtf8(std::u16string_view utf16)
+{
+    std::string out;
+    out.reserve(utf16.size());
+    for (size_t i = 0; i < utf16.size(); ++i) {
+        char32_t u = utf16[i];
+        if (u >= 0xD800 && u < 0xDC00 && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] < 0xE000)
+            u = 0x10000 + ((u - 0xD800) << 10) + (utf16[++i] - 0xDC00);
+        else if (u >= 0xD800 && u < 0xE000)
+            u = 0xFFFD;
+        AppendUtf8(out, u);
+    }
     return out;
 }
 

@@ -9,6 +9,9 @@ char16_t AnsiCharToUnicode(unsigned char c);
 char16_t OemCharToUnicode(unsigned char c);
 
 std::string AnsiToUtf8(std::string_view ansi);
+std::string OemToUtf8(std::string_view oem);
+// A lone surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view utf16);
 // Characters Windows-1252 cannot hold become '?'.
 std::string Utf8ToAnsi(std::string_view utf8);
 

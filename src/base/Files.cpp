@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -83,6 +82,24 @@ int32_t PackDosDateTime(std::time_t t)
     uint32_t date = static_cast<uint32_t>(((year - 1980) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
     uint32_t time = static_cast<uint32_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
     return static_cast<int32_t>((date << 16) | time);
+}
+
+std::optional<std::time_t> UnpackDosDateTime(uint32_t packed)
+{
+    std::tm tm {};
+    tm.tm_year = static_cast<int>((packed >> 25) & 0x7F) + 80;
+    tm.tm_mon = static_cast<int>((packed >> 21) & 0x0F) - 1;
+    tm.tm_mday = static_cast<int>((packed >> 16) & 0x1F);
+    tm.tm_hour = static_cast<int>((packed >> 11) & 0x1F);
+    tm.tm_min = static_cast<int>((packed >> 5) & 0x3F);
+    tm.tm_sec = static_cast<int>(packed & 0x1F) * 2;
+    tm.tm_isdst = -1;
+    if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_hour > 23 || tm.tm_min > 59 || tm.tm_sec > 59)
+        return std::nullopt;
+    const std::time_t t = std::mktime(&tm);
+    if (t == static_cast<std::time_t>(-1))
+        return std::nullopt;
+    return t;
 }
 
 int32_t FileAge(std::string_view path)
@@ -184,7 +201,7 @@ bool CopyNative(const std::string& from, const std::string& to)
         if (!ok)
             break;
     }
-    ok = fsync(out) == 0 && ok;
+    ok = FlushToDisk(out) && ok;
     ok = close(out) == 0 && ok;
     close(in);
     if (ok) {
@@ -321,57 +338,28 @@ int64_t FileStream::Size() const
 
 void FileStream::Flush()
 {
-    if (fsync(fd_) != 0 && errno != EINVAL && errno != EROFS)
+    if (!FlushToDisk(fd_))
         throw WriteError();
 }
 
-ReplacementFile::ReplacementFile(std::string_view path) : path_(path), target_(NativePath(path))
+ReplacementFile::ReplacementFile(std::string_view path) : path_(path)
 {
-    struct stat st {};
-    if (stat(target_.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+    if (file_.Open(NativePath(path)) != MemberWriteResult::Ok)
         throw FileCreateError(path_);
-    std::string dir = ".";
-    if (auto pos = target_.find_last_of('/'); pos != std::string::npos)
-        dir = pos == 0 ? "/" : target_.substr(0, pos);
-    temp_ = dir + "/.turnex-XXXXXX";
-    fd_ = mkostemp(temp_.data(), O_CLOEXEC);
-    if (fd_ < 0)
-        throw FileCreateError(path_);
-    fchmod(fd_, stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
-}
-
-ReplacementFile::~ReplacementFile()
-{
-    if (fd_ >= 0) {
-        close(fd_);
-        unlink(temp_.c_str());
-    }
 }
 
 void ReplacementFile::Write(std::string_view data)
 {
-    for (size_t done = 0; done < data.size();) {
-        ssize_t w = write(fd_, data.data() + done, data.size() - done);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            throw WriteError();
-        done += static_cast<size_t>(w);
-    }
+    if (file_.Write(data.data(), data.size()) != MemberWriteResult::Ok)
+        throw WriteError();
 }
 
 void ReplacementFile::Commit()
 {
-    bool ok = fsync(fd_) == 0;
-    ok = close(fd_) == 0 && ok;
-    fd_ = -1;
-    if (!ok) {
-        unlink(temp_.c_str());
-        throw WriteError();
-    }
-    if (rename(temp_.c_str(), target_.c_str()) != 0) {
-        unlink(temp_.c_str());
-        throw FileCreateError(path_);
+    switch (file_.Commit()) {
+    case MemberWriteResult::Ok: return;
+    case MemberWriteResult::CannotPlace: throw FileCreateError(path_);
+    default: throw WriteError();
     }
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 // File access in the program's terms: 8-bit path strings, the program's error texts,
 // directory search with attributes and packed MS-DOS date-times.
+#include "MemberWriter.h"
+
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +41,8 @@ bool WildcardMatch(std::string_view pattern, std::string_view name);
 
 // Local time packed as MS-DOS date (high word) and time (low word), two-second resolution.
 int32_t PackDosDateTime(std::time_t t);
+// The local time a packed MS-DOS date-time stands for; nothing when a field is out of range.
+std::optional<std::time_t> UnpackDosDateTime(uint32_t packed);
 // The last write time of a file as packed MS-DOS date-time, -1 when it cannot be read.
 int32_t FileAge(std::string_view path);
 
@@ -75,23 +80,18 @@ private:
     int fd_ = -1;
 };
 
-// A file written whole through a temporary file in the same directory, flushed and renamed
-// over the target on Commit, so a crash leaves the old or the new file, never half of one.
-// Errors name the target: "Cannot create file %s", "Stream write error".
+// A file written whole through the member writer: a temporary file in the same directory,
+// flushed and renamed over the target on Commit, so a crash leaves the old or the new file, never
+// half of one. Errors name the target: "Cannot create file %s", "Stream write error".
 class ReplacementFile {
 public:
     explicit ReplacementFile(std::string_view path);
-    ~ReplacementFile();
-    ReplacementFile(const ReplacementFile&) = delete;
-    ReplacementFile& operator=(const ReplacementFile&) = delete;
     void Write(std::string_view data);
     void Commit();
 
 private:
-    std::string path_;    // as given, for the messages
-    std::string target_;  // native
-    std::string temp_;
-    int fd_ = -1;
+    std::string path_;  // as given, for the messages
+    MemberWriter file_;
 };
 
 void ReplaceFileContents(std::string_view path, std::string_view contents);

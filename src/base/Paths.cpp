@@ -1,8 +1,7 @@
 #include "Paths.h"
 
+#include "CaseFold.h"
 #include "CodePage.h"
-
-#include <QString>
 
 #include <cctype>
 #include <cstdlib>
@@ -20,28 +19,6 @@ bool Exists(const std::string& path)
     return lstat(path.c_str(), &st) == 0;
 }
 
-bool SameIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() == b.size()) {
-        bool same = true;
-        for (size_t i = 0; i < a.size() && same; ++i)
-            same = std::tolower(static_cast<unsigned char>(a[i])) == std::tolower(static_cast<unsigned char>(b[i]));
-        if (same)
-            return true;
-    }
-    // Non-ASCII names: let Qt fold the case of the decoded text.
-    auto isAscii = [](std::string_view s) {
-        for (unsigned char c : s)
-            if (c >= 0x80)
-                return false;
-        return true;
-    };
-    if (isAscii(a) && isAscii(b))
-        return false;
-    return QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()))
-               .compare(QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())), Qt::CaseInsensitive) == 0;
-}
-
 // Finds an entry of dir whose name equals name without regard to case.
 bool FindIgnoringCase(const std::string& dir, const std::string& name, std::string& found)
 {
@@ -50,7 +27,7 @@ bool FindIgnoringCase(const std::string& dir, const std::string& name, std::stri
         return false;
     bool ok = false;
     while (dirent* e = readdir(d)) {
-        if (SameIgnoringCase(e->d_name, name)) {
+        if (EqualIgnoringCase(e->d_name, name)) {
             found = e->d_name;
             ok = true;
             break;

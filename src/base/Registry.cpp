@@ -1,10 +1,9 @@
 #include "Registry.h"
 
+#include "CaseFold.h"
 #include "CodePage.h"
 #include "Errors.h"
 #include "Paths.h"
-
-#include <QString>
 
 #include <cctype>
 #include <fstream>
@@ -14,15 +13,9 @@ namespace base {
 
 namespace {
 
-std::string Fold(std::u16string_view s)
-{
-    return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size())).toCaseFolded().toStdString();
-}
+std::string Fold(std::u16string_view s) { return FoldCase(Utf16ToUtf8(s)); }
 
-std::string FoldAnsi(std::string_view s)
-{
-    return QString::fromStdString(AnsiToUtf8(s)).toCaseFolded().toStdString();
-}
+std::string FoldAnsi(std::string_view s) { return FoldCase(AnsiToUtf8(s)); }
 
 // Splits a key path into folded components joined by single backslashes.
 std::string NormalizeKey(std::string_view folded)

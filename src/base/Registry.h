@@ -28,7 +28,7 @@ public:
     std::string ReadString(std::string_view keyPath, std::string_view name) const;
 
 private:
-    std::map<std::string, std::map<std::string, RegistryValue>> keys_;  // lower-case keys
+    std::map<std::string, std::map<std::string, RegistryValue>> keys_;  // case-folded keys
 };
 
 }  // namespace base

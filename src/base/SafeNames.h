@@ -17,4 +17,12 @@ std::optional<std::string> SafeRelativePath(std::string_view memberName);
 // or is not a folder where one is needed.
 std::optional<std::string> PrepareTarget(const std::string& destDir, const std::string& rel);
 
+// The same for a member that is a folder: creates rel and every folder above it below destDir
+// and returns its native path, or nothing under the same rules.
+std::optional<std::string> PrepareFolder(const std::string& destDir, const std::string& rel);
+
+// Whether a symlink stored at rel (a safe relative path) and pointing at linkText resolves inside
+// the destination, judged on the names alone.
+bool LinkStaysInside(std::string_view rel, std::string_view linkText);
+
 }  // namespace base

@@ -11,10 +11,10 @@ FlatButton::FlatButton(QWidget* parent, const QString& name) : QWidget(parent)
     InstallFlatButtonAccessibility();
     setObjectName(name);
     resize(89, 23);
-    QFont f(QStringLiteral("Arial"));
-    f.setPointSize(8);
-    f.setBold(true);
-    setFont(f);
+    QFont captionFont(QStringLiteral("Arial"));
+    captionFont.setPointSize(8);
+    captionFont.setBold(true);
+    setFont(captionFont);
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::PointingHandCursor);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -54,9 +54,9 @@ void FlatButton::SetShowHint(bool show)
     setToolTip(showHint_ ? hint_ : QString());
 }
 
-void FlatButton::SetFont(const QFont& f)
+void FlatButton::SetFont(const QFont& captionFont)
 {
-    setFont(f);
+    setFont(captionFont);
     update();
 }
 
@@ -66,12 +66,16 @@ void FlatButton::SetFontColor(const QColor& color)
     update();
 }
 
+QPoint FlatButton::CaptionCorner(QSize face, QSize caption, bool pressed)
+{
+    const int shift = pressed ? 2 : 0;
+    return {face.width() / 2 - caption.width() / 2 + shift, face.height() / 2 - caption.height() / 2 + shift};
+}
+
 QPoint FlatButton::CaptionOrigin() const
 {
-    QFontMetrics fm(font());
-    int tw = fm.horizontalAdvance(caption_);
-    int th = fm.height();
-    return {width() / 2 - tw / 2, height() / 2 - th / 2};
+    const QFontMetrics metrics(font());
+    return CaptionCorner(size(), QSize(metrics.horizontalAdvance(caption_), metrics.height()), false);
 }
 
 void FlatButton::RedrawRaised()
@@ -82,27 +86,26 @@ void FlatButton::RedrawRaised()
         repaint();
 }
 
-bool FlatButton::event(QEvent* e)
+bool FlatButton::event(QEvent* event)
 {
     // Placed on a parent, the button shows its name until a caption is assigned.
-    if (e->type() == QEvent::ParentChange && parentWidget())
+    if (event->type() == QEvent::ParentChange && parentWidget())
         SetCaption(objectName());
-    return QWidget::event(e);
+    return QWidget::event(event);
 }
 
 void FlatButton::paintEvent(QPaintEvent*)
 {
-    QPainter p(this);
-    p.setFont(font());
+    QPainter painter(this);
+    painter.setFont(font());
     const int w = width(), h = height();
-    QFontMetrics fm(font());
-    const int tw = fm.horizontalAdvance(caption_);
-    const int th = fm.height();
-    QPoint origin(w / 2 - tw / 2, h / 2 - th / 2);
+    const QFontMetrics metrics(font());
+    const QSize captionSize(metrics.horizontalAdvance(caption_), metrics.height());
+    const QPoint corner = CaptionCorner(size(), captionSize, pressed_);
     // Rectangles run from (left, top) to (right, bottom) with the right column and bottom row excluded.
-    auto fill = [&](int l, int t, int r, int b, const QColor& c) {
-        if (r > l && b > t)
-            p.fillRect(QRect(l, t, r - l, b - t), c);
+    auto fill = [&](int left, int top, int right, int bottom, const QColor& color) {
+        if (right > left && bottom > top)
+            painter.fillRect(QRect(left, top, right - left, bottom - top), color);
     };
     if (!pressed_) {
         fill(1, 1, w - 1, h - 1, color_);
@@ -113,15 +116,14 @@ void FlatButton::paintEvent(QPaintEvent*)
     } else {
         fill(1, 1, w - 1, h - 1, color_);
         fill(1, 1, w - 1, 2, Qt::black);
-        origin += QPoint(2, 2);
     }
     // Caption on an opaque background of the face colour.
-    p.fillRect(QRect(origin.x(), origin.y(), tw, th), color_);
-    p.setPen(fontColor_);
-    p.drawText(origin.x(), origin.y() + fm.ascent(), caption_);
-    p.setPen(Qt::black);
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(0, 0, w - 1, h - 1);
+    painter.fillRect(QRect(corner, captionSize), color_);
+    painter.setPen(fontColor_);
+    painter.drawText(corner.x(), corner.y() + metrics.ascent(), caption_);
+    painter.setPen(Qt::black);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(0, 0, w - 1, h - 1);
 }
 
 void FlatButton::mousePressEvent(QMouseEvent* event)
@@ -186,22 +188,22 @@ namespace {
 
 class FlatButtonAccessible : public QAccessibleWidget {
 public:
-    explicit FlatButtonAccessible(FlatButton* b) : QAccessibleWidget(b, QAccessible::Button) {}
+    explicit FlatButtonAccessible(FlatButton* button) : QAccessibleWidget(button, QAccessible::Button) {}
     FlatButton* Button() const { return static_cast<FlatButton*>(widget()); }
-    QString text(QAccessible::Text t) const override
+    QString text(QAccessible::Text kind) const override
     {
-        if (t == QAccessible::Name)
+        if (kind == QAccessible::Name)
             return Button()->Caption();
-        if (t == QAccessible::Description)
+        if (kind == QAccessible::Description)
             return Button()->Hint();
-        return QAccessibleWidget::text(t);
+        return QAccessibleWidget::text(kind);
     }
     QAccessible::State state() const override
     {
-        QAccessible::State s = QAccessibleWidget::state();
-        s.disabled = !Button()->Enabled();
-        s.focusable = false;
-        return s;
+        QAccessible::State state = QAccessibleWidget::state();
+        state.disabled = !Button()->Enabled();
+        state.focusable = false;
+        return state;
     }
     QStringList actionNames() const override { return {pressAction()}; }
     void doAction(const QString& name) override

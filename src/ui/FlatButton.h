@@ -44,6 +44,9 @@ public:
     bool IsPressedFace() const { return pressed_; }
     // Where the caption's top-left corner goes on the raised face.
     QPoint CaptionOrigin() const;
+    // The corner for a caption of the given size on a face of the given size: half the face less
+    // half the caption, each half truncated; 2 pixels right and down while pressed.
+    static QPoint CaptionCorner(QSize face, QSize caption, bool pressed);
 
     // Clicks the button as the mouse would (for assistive technology): only when enabled.
     void Press();

@@ -9,27 +9,27 @@
 
 GameSelectDialog::GameSelectDialog(QWidget* parent) : SkinnedDialog(parent)
 {
-    setObjectName(QStringLiteral("OKBottomDlg1"));
+    setObjectName(QStringLiteral("gameSelectDialog"));
     setWindowTitle(QStringLiteral("Select"));
-    Label1 = new QLabel(QStringLiteral("Select a game"), Client);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(32, 7, 185, 16);
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setFont(DialogFont("Verdana", 13, true));
-    SetDialogColors(Label1, Qt::transparent, Qt::black);
+    titleLabel = new QLabel(QStringLiteral("Select a game"), clientArea);
+    titleLabel->setObjectName(QStringLiteral("titleLabel"));
+    titleLabel->setGeometry(32, 7, 185, 16);
+    titleLabel->setAlignment(Qt::AlignCenter);
+    titleLabel->setFont(DialogFont("Verdana", 13, true));
+    SetDialogColors(titleLabel, Qt::transparent, Qt::black);
     QStringList games;
     for (const char* name : app::GameNames)
         games << QString::fromLatin1(name);
-    RadioGroup1 = new RadioGroup(QStringLiteral(" Vantaris "), games, Client);
-    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
-    RadioGroup1->setGeometry(24, 64, 201, 161);
-    RadioGroup1->setFont(DialogFont("Verdana", 11, false));
-    SetDialogColors(RadioGroup1, QColor(41, 41, 33), Qt::white);
-    auto button = [this](const char* name, QRect geometry, const char* caption) {
-        return MakeFlatButton(Client, name, geometry, caption, Qt::white);
+    gameGroup = new RadioGroup(QStringLiteral(" Vantaris "), games, clientArea);
+    gameGroup->setObjectName(QStringLiteral("gameGroup"));
+    gameGroup->setGeometry(24, 64, 201, 161);
+    gameGroup->setFont(DialogFont("Verdana", 11, false));
+    SetDialogColors(gameGroup, QColor(41, 41, 33), Qt::white);
+    auto makeButton = [this](const char* name, QRect geometry, const char* caption) {
+        return MakeFlatButton(clientArea, name, geometry, caption, Qt::white);
     };
-    FlatButton1 = button("FlatButton1", {25, 245, 88, 23}, "OK");
-    FlatButton2 = button("FlatButton2", {137, 245, 88, 23}, "Cancel");
-    FlatButton1->OnClick = [this](FlatButton*) { FlatButton1Click(); };
-    FlatButton2->OnClick = [this](FlatButton*) { FlatButton2Click(); };
+    okButton = makeButton("okButton", {25, 245, 88, 23}, "OK");
+    cancelButton = makeButton("cancelButton", {137, 245, 88, 23}, "Cancel");
+    okButton->OnClick = [this](FlatButton*) { onOkClicked(); };
+    cancelButton->OnClick = [this](FlatButton*) { onCancelClicked(); };
 }

@@ -10,9 +10,9 @@ class GameSelectDialog : public SkinnedDialog {
     Q_OBJECT
 public:
     explicit GameSelectDialog(QWidget* parent = nullptr);
-    QLabel* Label1 = nullptr;
-    RadioGroup* RadioGroup1 = nullptr;
-    FlatButton *FlatButton1 = nullptr, *FlatButton2 = nullptr;
-    void FlatButton1Click() { done(1); }
-    void FlatButton2Click() { done(2); }
+    QLabel* titleLabel = nullptr;
+    RadioGroup* gameGroup = nullptr;  // one item per game, in the games' order
+    FlatButton *okButton = nullptr, *cancelButton = nullptr;
+    void onOkClicked() { done(1); }
+    void onCancelClicked() { done(2); }
 };

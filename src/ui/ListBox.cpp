@@ -8,22 +8,22 @@ namespace {
 class OwnerDrawDelegate : public QStyledItemDelegate {
 public:
     explicit OwnerDrawDelegate(ListBox* box) : QStyledItemDelegate(box), box_(box) {}
-    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    void paint(QPainter* canvas, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         const bool selected = option.state & QStyle::State_Selected;
         // The canvas comes prepared like the toolkit's: list font, black or highlight brush.
-        p->save();
-        p->setFont(box_->font());
-        p->setBrush(selected ? option.palette.highlight() : QBrush(Qt::black));
-        p->setPen(selected ? option.palette.highlightedText().color() : box_->palette().text().color());
+        canvas->save();
+        canvas->setFont(box_->font());
+        canvas->setBrush(selected ? option.palette.highlight() : QBrush(Qt::black));
+        canvas->setPen(selected ? option.palette.highlightedText().color() : box_->palette().text().color());
         if (box_->OnDrawItem)
-            box_->OnDrawItem(p, index.row(), option.rect, selected);
-        p->restore();
+            box_->OnDrawItem(canvas, index.row(), option.rect, selected);
+        canvas->restore();
         if (option.state & QStyle::State_HasFocus) {
-            p->save();
-            p->setPen(QPen(Qt::white, 1, Qt::DotLine));
-            p->drawRect(option.rect.adjusted(0, 0, -1, -1));
-            p->restore();
+            canvas->save();
+            canvas->setPen(QPen(Qt::white, 1, Qt::DotLine));
+            canvas->drawRect(option.rect.adjusted(0, 0, -1, -1));
+            canvas->restore();
         }
     }
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
@@ -55,8 +55,8 @@ void ListBox::SetItems(const QStringList& items, const QList<QByteArray>& data)
     setUpdatesEnabled(false);
     clear();
     addItems(items);
-    for (qsizetype i = 0; i < data.size() && i < items.size(); ++i)
-        item(static_cast<int>(i))->setData(Qt::UserRole, data[i]);
+    for (qsizetype row = 0; row < data.size() && row < items.size(); ++row)
+        item(static_cast<int>(row))->setData(Qt::UserRole, data[row]);
     setCurrentRow(-1);
     setUpdatesEnabled(true);
     programmatic_ = false;

@@ -21,7 +21,6 @@ public:
     void SelectSilently(int index);
     int ItemIndex() const { return currentRow(); }
 
-    int Tag = 0;
     DrawItemEvent OnDrawItem;
     static constexpr int kItemHeight = 13;
 

@@ -1,8 +1,10 @@
 #pragma once
 // The main window: the catalogue on the left, the details panel on the right, the operation
-// buttons down the right edge.
+// buttons down the right edge. Its handlers read the selection, call an operation of ops/ and
+// refresh the list.
 #include "app/ConfigStore.h"
 #include "archive/ZipComponent.h"
+#include "ops/Tab.h"
 
 #include <QWidget>
 
@@ -24,74 +26,86 @@ class ModChoiceDialog;
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
+    using Tab = ops::Tab;
+
     explicit MainWindow(QWidget* parent = nullptr);
 
-    // Controls, named as in the window's design.
-    QWidget* Client = nullptr;  // the client area, inside the one-pixel border
-    QLabel* Image1 = nullptr;
-    WindowDragger* Dragger = nullptr;  // moves the window by its picture
-    QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr, *Label5 = nullptr,
-           *Label6 = nullptr, *Label7 = nullptr, *Label8 = nullptr;
-    FlatButton *FlatButton1 = nullptr, *FlatButton2 = nullptr, *FlatButton3 = nullptr, *FlatButton4 = nullptr,
-                *FlatButton5 = nullptr, *FlatButton6 = nullptr, *FlatButton7 = nullptr, *FlatButton8 = nullptr,
-                *FlatButton9 = nullptr, *FlatButton10 = nullptr, *FlatButton11 = nullptr;
-    ListBox* ListBox1 = nullptr;
-    TabStrip* TabSet1 = nullptr;
-    QLineEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr, *Edit4 = nullptr, *Edit5 = nullptr;
-    NotesEdit* Memo1 = nullptr;
+    // Controls.
+    QWidget* clientArea = nullptr;  // inside the one-pixel border
+    QLabel* backgroundImage = nullptr;
+    WindowDragger* windowDragger = nullptr;  // moves the window by its picture
+    QLabel* listTitleLabel = nullptr;        // "Turnmail games", above the tabs
+    QLabel* gameTitleLabel = nullptr;        // the current game's name
+    // The details panel: each field under its label. On the archive tabs the filename field shows
+    // the file's date and the visibility field its size; the others are hidden there.
+    QLabel *filenameLabel = nullptr, *visibilityLabel = nullptr, *lengthLabel = nullptr, *turnLabel = nullptr,
+           *sideLabel = nullptr, *notesLabel = nullptr;
+    QLineEdit *filenameEdit = nullptr, *visibilityEdit = nullptr, *lengthEdit = nullptr, *turnEdit = nullptr,
+              *sideEdit = nullptr;
+    NotesEdit* notesEdit = nullptr;
+    FlatButton *exitButton = nullptr, *optionsButton = nullptr, *refreshButton = nullptr, *compressButton = nullptr,
+               *copyButton = nullptr, *moveButton = nullptr, *deleteButton = nullptr, *helpButton = nullptr,
+               *runGameButton = nullptr, *selectGameButton = nullptr, *sendMailButton = nullptr;
+    ListBox* catalogueList = nullptr;
+    TabStrip* catalogueTabs = nullptr;
 
     // The dialogs, created hidden at start-up in this order.
-    OptionsDialog* OKBottomDlg = nullptr;    // Options
-    GameSelectDialog* OKBottomDlg1 = nullptr;  // game selection
-    ModChoiceDialog* OKBottomDlg2 = nullptr;  // mod choice
+    OptionsDialog* optionsDialog = nullptr;
+    GameSelectDialog* gameSelectDialog = nullptr;
+    ModChoiceDialog* modChoiceDialog = nullptr;
 
-    // The zip component of the window, set up as the window's design sets it.
-    ZipComponent ZipComponent1;
+    // Packs and unpacks zips for Compress and Decompress.
+    ZipComponent zipComponent;
 
     // Process-wide state owned by the main window.
-    app::ConfigState Config;
-    std::vector<std::string> FileNames;  // plain names behind the "Battles" entries
+    app::ConfigState config;
+    std::vector<std::string> battleFileNames;  // plain names behind the "Battles" entries
 
     // Handlers.
-    void FormCreate();
-    void Button1Click();
-    void FlatButton2Click();   // Options
-    void FlatButton4Click();   // Compress / Decompress
-    void FlatButton5Click();   // Copy
-    void FlatButton6Click();   // Move
-    void FlatButton7Click();   // Delete
-    void FlatButton9Click();   // Run Game
-    void FlatButton10Click();  // Select Game
-    void FlatButton11Click();  // Send mail
-    void FlatButton3Click();
-    void FlatButton8Click();
-    bool TabSet1Change(int newTab);
-    void ListBox1Click();
-    void Memo1Exit();
-    void ListBox1DrawItem(QPainter* canvas, int index, const QRect& rect, bool selected);
+    void onExitClicked();
+    void onOptionsClicked();
+    void onRefreshClicked();
+    void onCompressClicked();  // Compress or Decompress, as the caption says
+    void onCopyClicked();
+    void onMoveClicked();
+    void onDeleteClicked();
+    void onHelpClicked();
+    void onRunGameClicked();
+    void onSelectGameClicked();
+    void onSendMailClicked();
+    // Runs before the strip changes; false keeps the old tab.
+    bool onTabChanging(Tab newTab);
+    void onEntryClicked();  // fills the details panel for the selected entry
+    void onNotesLeft();     // saves the note
+    void drawEntry(QPainter* canvas, int index, const QRect& rect, bool selected);
 
     // Routines of the window.
+    void LoadStartState();
     void FillBattleList();
     void FillArchiveList(const std::string& directory);
-    void RefillList();  // for CurrentTab, after a dialog changed the profile
+    void RefillList();  // for the current tab, after a dialog changed the profile
     void ClearDetails();
-    int CurrentTab() const;
-    // The name in the Filename field, as the bytes it stands for.
+    Tab CurrentTab() const { return currentTab_; }
+    // The name in the filename field, as the bytes it stands for.
     std::string FilenameField() const;
-    void SetCurrentTab(int tab);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void CreateControls();
-    // Runs a button's handler the way the toolkit does: the memo is left (and saved) first.
-    void Bind(FlatButton* button, void (MainWindow::*handler)());
-    void LeaveMemo();
-    void Compress();
-    void Decompress();
-    void FillListForTab(int tab);
+    // Runs a button's handler the way the toolkit does: the notes are left (and saved) first.
+    void BindButton(FlatButton* button, void (MainWindow::*handler)());
+    void LeaveNotes();
+    void FillListForTab(Tab tab);
+    // The tab the strip shows; outside a tab change the same as CurrentTab().
+    Tab StripTab() const;
     // The plain name of the selected entry: a battle's file name or an archive's name.
-    std::string SelectedName(int tab) const;
+    std::string SelectedName(Tab tab) const;
     void ShowArchiveDetails(app::ArchiveDir which);
+    void ShowGameTitle();
+
+    // Set at every tab change before anything reads it: the strip still reports the old tab
+    // while its change event runs.
+    Tab currentTab_ = Tab::Battles;
 };

@@ -6,20 +6,20 @@
 
 ModChoiceDialog::ModChoiceDialog(QWidget* parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("OKBottomDlg2"));
+    setObjectName(QStringLiteral("modChoiceDialog"));
     setWindowTitle(QStringLiteral("Select game mod"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(251, 50);
-    Stan = new QPushButton(QStringLiteral("IP II Standard"), this);
-    Stan->setObjectName(QStringLiteral("Stan"));
-    Stan->setGeometry(15, 12, 98, 25);
-    Stan->setDefault(true);  // Enter
-    HKMR = new QPushButton(QStringLiteral("IP II HKMR Mod"), this);
-    HKMR->setObjectName(QStringLiteral("HKMR"));
-    HKMR->setGeometry(135, 12, 98, 25);
-    HKMR->setAutoDefault(false);
-    connect(Stan, &QPushButton::clicked, this, [this] { done(1); });
-    connect(HKMR, &QPushButton::clicked, this, [this] { done(2); });  // Escape answers the same
+    standardButton = new QPushButton(QStringLiteral("IP II Standard"), this);
+    standardButton->setObjectName(QStringLiteral("standardButton"));
+    standardButton->setGeometry(15, 12, 98, 25);
+    standardButton->setDefault(true);  // Enter
+    modButton = new QPushButton(QStringLiteral("IP II HKMR Mod"), this);
+    modButton->setObjectName(QStringLiteral("modButton"));
+    modButton->setGeometry(135, 12, 98, 25);
+    modButton->setAutoDefault(false);
+    connect(standardButton, &QPushButton::clicked, this, [this] { done(1); });
+    connect(modButton, &QPushButton::clicked, this, [this] { done(2); });  // Escape answers the same
 }
 
 int ModChoiceDialog::ShowModal()

@@ -8,8 +8,8 @@ class ModChoiceDialog : public QDialog {
     Q_OBJECT
 public:
     explicit ModChoiceDialog(QWidget* parent = nullptr);
-    QPushButton* Stan = nullptr;
-    QPushButton* HKMR = nullptr;
+    QPushButton* standardButton = nullptr;  // "IP II Standard"
+    QPushButton* modButton = nullptr;       // "IP II HKMR Mod"
     // 1 for "IP II Standard"; 2 for "IP II HKMR Mod", Escape or any other way of closing.
     int ShowModal();
 };

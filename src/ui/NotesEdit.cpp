@@ -25,13 +25,13 @@ NotesEdit::NotesEdit(QWidget* parent) : QPlainTextEdit(parent)
 
 int NotesEdit::StoredLength(const QString& text)
 {
-    int n = 0;
+    int length = 0;
     for (auto it = text.cbegin(); it != text.cend(); ++it) {
         if (it->isHighSurrogate() && it + 1 != text.cend() && (it + 1)->isLowSurrogate())
             ++it;
-        n += (*it == QLatin1Char('\n') || *it == QChar::ParagraphSeparator) ? 2 : 1;
+        length += (*it == QLatin1Char('\n') || *it == QChar::ParagraphSeparator) ? 2 : 1;
     }
-    return n;
+    return length;
 }
 
 int NotesEdit::Room() const
@@ -61,14 +61,14 @@ void NotesEdit::insertFromMimeData(const QMimeData* source)
     QString fits;
     int used = 0;
     for (auto it = text.cbegin(); it != text.cend(); ++it) {
-        QString one(*it);
+        QString character(*it);
         if (it->isHighSurrogate() && it + 1 != text.cend())
-            one += *++it;
-        const int cost = StoredLength(one);
+            character += *++it;
+        const int cost = StoredLength(character);
         if (used + cost > room)
             break;
         used += cost;
-        fits += one;
+        fits += character;
     }
     textCursor().insertText(fits);
 }
@@ -76,7 +76,7 @@ void NotesEdit::insertFromMimeData(const QMimeData* source)
 void NotesEdit::focusOutEvent(QFocusEvent* event)
 {
     QPlainTextEdit::focusOutEvent(event);
-    // A context menu of the memo itself is no leaving.
+    // A context menu of the notes edit itself is no leaving.
     if (event->reason() != Qt::PopupFocusReason && OnExit)
         OnExit();
 }

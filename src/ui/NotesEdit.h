@@ -1,5 +1,5 @@
 #pragma once
-// The comment memo: at most MaxLength characters as stored, where a line break is stored as
+// The notes edit of a battle: at most MaxLength characters as stored, where a line break is stored as
 // CR LF and counts two. Typing beyond the limit is refused; a paste is cut to fit.
 #include <QPlainTextEdit>
 
@@ -10,7 +10,7 @@ class NotesEdit : public QPlainTextEdit {
 public:
     explicit NotesEdit(QWidget* parent = nullptr);
     int MaxLength = 255;
-    // Raised when the memo loses the input focus to another control or window.
+    // Raised when the edit loses the input focus to another control or window.
     std::function<void()> OnExit;
 
     // The length of a text as stored: code points, line breaks counting two.

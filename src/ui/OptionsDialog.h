@@ -12,17 +12,19 @@ class OptionsDialog : public SkinnedDialog {
 public:
     explicit OptionsDialog(QWidget* parent = nullptr);
 
-    FlatButton *FlatButton1 = nullptr, *FlatButton2 = nullptr, *FlatButton3 = nullptr, *FlatButton4 = nullptr,
-                *FlatButton5 = nullptr;
-    QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr;
-    QLineEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr;
-    RadioGroup* RadioGroup1 = nullptr;
+    FlatButton *okButton = nullptr, *cancelButton = nullptr;
+    // The "..." buttons, each choosing the folder of the edit below it.
+    FlatButton *browseOutgoingButton = nullptr, *browseIncomingButton = nullptr, *browseGameDirButton = nullptr;
+    QLabel* titleLabel = nullptr;  // "<game> - Options"
+    QLabel *outgoingLabel = nullptr, *incomingLabel = nullptr, *gameDirLabel = nullptr;
+    QLineEdit *outgoingEdit = nullptr, *incomingEdit = nullptr, *gameDirEdit = nullptr;
+    RadioGroup* zipOverwriteGroup = nullptr;
 
-    void FlatButton1Click();
-    void FlatButton2Click();
-    void FlatButton3Click();
-    void FlatButton4Click();
-    void FlatButton5Click();
+    void onOkClicked();
+    void onCancelClicked();
+    void onBrowseOutgoingClicked();
+    void onBrowseIncomingClicked();
+    void onBrowseGameDirClicked();
 
 private:
     void BrowseInto(const char* title, QLineEdit* edit);

@@ -3,8 +3,6 @@
 // Cancel. Shown through the desktop, so the component itself stays below the widgets.
 #include <QDialog>
 
-#include <cstdint>
-
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -14,9 +12,9 @@ class PasswordDialog : public QDialog {
 public:
     explicit PasswordDialog(QWidget* parent = nullptr);
 
-    QLabel* Label1;
-    QLineEdit* Edit1;
-    QPushButton* OKBtn;
-    QPushButton* CancelBtn;
-    uint8_t Result = 0;  // 1 once OK was clicked
+    QLabel* promptLabel;
+    QLineEdit* passwordEdit;
+    QPushButton* okButton;
+    QPushButton* cancelButton;
+    bool okClicked = false;
 };

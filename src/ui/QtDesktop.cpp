@@ -1,4 +1,4 @@
-#include "QtDesktop.h"
+#include "ui/QtDesktop.h"
 
 #include "base/CodePage.h"
 #include "ui/QtText.h"
@@ -16,12 +16,9 @@
 #include <QTextBrowser>
 #include <QUrl>
 
-namespace base {
+namespace ui {
 
-using ui::AnsiToQString;
-using ui::DisplayString;
-using ui::QStringToAnsi;
-
+using namespace base;  // the message box flags and results, the application title, NativePath
 
 namespace {
 
@@ -113,7 +110,7 @@ void QtDesktop::ShowHelp(const std::string& helpFile)
     if (!help_) {
         help_ = new QTextBrowser;
         help_->setAttribute(Qt::WA_DeleteOnClose);
-        help_->setObjectName(QStringLiteral("HelpViewer"));
+        help_->setObjectName(QStringLiteral("helpViewer"));
         help_->setOpenExternalLinks(true);
         help_->resize(720, 560);
     }
@@ -172,10 +169,10 @@ bool QtDesktop::PasswordQuery(const std::string& caption, const std::string& pro
 {
     PasswordDialog dialog(ActiveWindow());
     dialog.setWindowTitle(AnsiToQString(caption));
-    dialog.Label1->setText(AnsiToQString(prompt));
+    dialog.promptLabel->setText(AnsiToQString(prompt));
     dialog.exec();
-    value = dialog.Result == 1 ? QStringToAnsi(dialog.Edit1->text()) : std::string();
-    return dialog.Result == 1;
+    value = dialog.okClicked ? QStringToAnsi(dialog.passwordEdit->text()) : std::string();
+    return dialog.okClicked;
 }
 
-}  // namespace base
+}  // namespace ui

@@ -1,4 +1,5 @@
 #pragma once
+// The desktop of the running program: every question to the player as a real Qt dialog.
 #include "base/Desktop.h"
 
 #include <QList>
@@ -7,10 +8,9 @@
 class QWidget;
 class QTextBrowser;
 
-namespace base {
+namespace ui {
 
-// The desktop of the running program: real Qt dialogs.
-class QtDesktop : public Desktop {
+class QtDesktop : public base::Desktop {
 public:
     void ShowMessage(const std::string& text) override;
     int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
@@ -33,4 +33,4 @@ private:
     QList<QPointer<QWidget>> disabledWindows_;
 };
 
-}  // namespace base
+}  // namespace ui

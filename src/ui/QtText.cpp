@@ -10,8 +10,8 @@ QString AnsiToQString(std::string_view ansi)
 {
     QString out;
     out.reserve(static_cast<qsizetype>(ansi.size()));
-    for (unsigned char c : ansi)
-        out += QChar(base::AnsiCharToUnicode(c));
+    for (unsigned char byte : ansi)
+        out += QChar(base::AnsiCharToUnicode(byte));
     return out;
 }
 
@@ -19,9 +19,9 @@ std::string QStringToAnsi(const QString& text)
 {
     std::string out;
     out.reserve(static_cast<size_t>(text.size()));
-    for (uint u : text.toUcs4()) {
-        int c = base::UnicodeToAnsiChar(u);
-        out += c < 0 ? '?' : static_cast<char>(c);
+    for (uint codePoint : text.toUcs4()) {
+        const int ansi = base::UnicodeToAnsiChar(codePoint);
+        out += ansi < 0 ? '?' : static_cast<char>(ansi);
     }
     return out;
 }
@@ -29,8 +29,8 @@ std::string QStringToAnsi(const QString& text)
 QString DisplayString(std::string_view bytes)
 {
     bool high = false;
-    for (unsigned char c : bytes)
-        high = high || c >= 0x80;
+    for (unsigned char byte : bytes)
+        high = high || byte >= 0x80;
     if (high && base::IsValidUtf8(bytes))
         return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
     return AnsiToQString(bytes);

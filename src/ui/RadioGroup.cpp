@@ -7,8 +7,8 @@
 RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
     : QGroupBox(caption, parent), group_(new QButtonGroup(this))
 {
-    for (int i = 0; i < items.size(); ++i)
-        group_->addButton(new QRadioButton(items[i], this), i);
+    for (int index = 0; index < items.size(); ++index)
+        group_->addButton(new QRadioButton(items[index], this), index);
 }
 
 void RadioGroup::resizeEvent(QResizeEvent* event)
@@ -20,29 +20,27 @@ void RadioGroup::resizeEvent(QResizeEvent* event)
         return;
     const int top = QFontMetrics(font()).height();
     const int row = std::max(1, (height() - top - 2) / static_cast<int>(buttons.size()));
-    for (QAbstractButton* b : buttons) {
-        const int i = group_->id(b);
-        b->setGeometry(8, top + i * row, width() - 16, row);
-    }
+    for (QAbstractButton* button : buttons)
+        button->setGeometry(8, top + group_->id(button) * row, width() - 16, row);
 }
 
 void RadioGroup::SetItemIndex(int index)
 {
-    if (QAbstractButton* b = group_->button(index))
-        b->setChecked(true);
+    if (QAbstractButton* button = group_->button(index))
+        button->setChecked(true);
 }
 
 void RadioGroup::paintEvent(QPaintEvent*)
 {
     // A flat panel in the group's colour with a thin frame and the caption at its top edge.
-    QPainter p(this);
-    p.fillRect(rect(), palette().color(QPalette::Window));
-    const QFontMetrics fm(font());
-    const int top = fm.height() / 2;
-    p.setPen(QColor(120, 120, 110));
-    p.drawRect(rect().adjusted(0, top, -1, -1));
-    const QRect caption(8, 0, fm.horizontalAdvance(title()) + 2, fm.height());
-    p.fillRect(caption, palette().color(QPalette::Window));
-    p.setPen(palette().color(QPalette::WindowText));
-    p.drawText(caption, Qt::AlignLeft | Qt::AlignVCenter, title());
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Window));
+    const QFontMetrics metrics(font());
+    const int top = metrics.height() / 2;
+    painter.setPen(QColor(120, 120, 110));
+    painter.drawRect(rect().adjusted(0, top, -1, -1));
+    const QRect caption(8, 0, metrics.horizontalAdvance(title()) + 2, metrics.height());
+    painter.fillRect(caption, palette().color(QPalette::Window));
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(caption, Qt::AlignLeft | Qt::AlignVCenter, title());
 }

@@ -9,29 +9,29 @@
 
 void PaintOutline(QWidget* window)
 {
-    QPainter p(window);
-    p.setPen(QPen(Qt::black, 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(0, 0, window->width() - 1, window->height() - 1);
+    QPainter painter(window);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(0, 0, window->width() - 1, window->height() - 1);
 }
 
-QWidget* CreateSkinClient(QWidget* window, const QSize& clientSize, const QString& picture, QLabel** image)
+QWidget* CreateSkinClient(QWidget* window, const QSize& clientSize, const QString& picture, QLabel** background)
 {
     window->setFixedSize(clientSize + QSize(2, 2));
     auto* client = new QWidget(window);
-    client->setObjectName(QStringLiteral("ClientArea"));
+    client->setObjectName(QStringLiteral("clientArea"));
     client->setGeometry(QRect(QPoint(1, 1), clientSize));
-    auto* img = new QLabel(client);
-    img->setObjectName(QStringLiteral("Image1"));
-    img->setAccessibleName(QStringLiteral("Image1"));
-    img->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto* image = new QLabel(client);
+    image->setObjectName(QStringLiteral("backgroundImage"));
+    image->setAccessibleName(QStringLiteral("backgroundImage"));
+    image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     const QPixmap pixmap(picture);
     // The picture is two pixels larger than the client area: its last columns and rows stay hidden.
-    img->setGeometry(QRect(QPoint(0, 0), pixmap.isNull() ? clientSize : pixmap.size()));
-    img->setPixmap(pixmap);
-    img->lower();
-    if (image)
-        *image = img;
+    image->setGeometry(QRect(QPoint(0, 0), pixmap.isNull() ? clientSize : pixmap.size()));
+    image->setPixmap(pixmap);
+    image->lower();
+    if (background)
+        *background = image;
     return client;
 }
 
@@ -46,12 +46,12 @@ bool WindowDragger::eventFilter(QObject*, QEvent* event)
         return false;
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
-        auto* e = static_cast<QMouseEvent*>(event);
-        if (e->button() != Qt::LeftButton)
+        auto* press = static_cast<QMouseEvent*>(event);
+        if (press->button() != Qt::LeftButton)
             return false;  // only the left button drags
         systemMove_ = window_->windowHandle() && window_->windowHandle()->startSystemMove();
         dragging_ = !systemMove_;
-        grab_ = e->globalPosition().toPoint() - window_->pos();
+        grab_ = press->globalPosition().toPoint() - window_->pos();
         return true;
     }
     case QEvent::MouseMove:
@@ -72,7 +72,7 @@ SkinnedDialog::SkinnedDialog(QWidget* parent, const QSize& clientSize) : QDialog
 {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setModal(true);
-    Client = CreateSkinClient(this, clientSize, QStringLiteral(":/turnex/dialog.bmp"), &Image1);
+    clientArea = CreateSkinClient(this, clientSize, QStringLiteral(":/turnex/dialog.bmp"), &backgroundImage);
 }
 
 int SkinnedDialog::ShowModal()

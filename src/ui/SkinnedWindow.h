@@ -11,8 +11,9 @@ class QLabel;
 // Paints the one-pixel black outline around a whole window.
 void PaintOutline(QWidget* window);
 
-// The client area of a skinned window: a child inset by one pixel, with the picture as Image1.
-QWidget* CreateSkinClient(QWidget* window, const QSize& clientSize, const QString& picture, QLabel** image);
+// The client area of a skinned window: a child inset by one pixel, with the picture at its
+// top-left corner (handed back through background).
+QWidget* CreateSkinClient(QWidget* window, const QSize& clientSize, const QString& picture, QLabel** background);
 
 // Drags a window by a control: a left press starts the window system's own move; where the
 // window system refuses it, the window follows the mouse until the button is released.
@@ -37,8 +38,8 @@ class SkinnedDialog : public QDialog {
     Q_OBJECT
 public:
     explicit SkinnedDialog(QWidget* parent = nullptr, const QSize& clientSize = QSize(248, 298));
-    QWidget* Client = nullptr;
-    QLabel* Image1 = nullptr;
+    QWidget* clientArea = nullptr;
+    QLabel* backgroundImage = nullptr;
     // Shows the dialog modally: 1 for OK, 2 for Cancel or any other way of closing.
     int ShowModal();
 

@@ -31,23 +31,23 @@ void TabStrip::keyPressEvent(QKeyEvent*) {}
 
 QSize TabStrip::tabSizeHint(int index) const
 {
-    QFontMetrics fm(font());
-    return {fm.horizontalAdvance(tabText(index)) + 14, height()};
+    const QFontMetrics metrics(font());
+    return {metrics.horizontalAdvance(tabText(index)) + 14, height()};
 }
 
 void TabStrip::paintEvent(QPaintEvent*)
 {
     // Black strip; the selected tab white, the others black; olive captions.
-    QPainter p(this);
-    p.fillRect(rect(), Qt::black);
-    p.setFont(font());
-    for (int i = 0; i < count(); ++i) {
-        QRect r = tabRect(i);
-        const bool current = i == currentIndex();
-        p.fillRect(r.adjusted(0, 0, -1, -1), current ? Qt::white : Qt::black);
-        p.setPen(QColor(128, 128, 0));
-        p.drawText(r, Qt::AlignCenter, tabText(i));
-        p.setPen(QColor(128, 128, 128));
-        p.drawLine(r.topRight(), r.bottomRight());
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    painter.setFont(font());
+    for (int index = 0; index < count(); ++index) {
+        const QRect tab = tabRect(index);
+        const bool current = index == currentIndex();
+        painter.fillRect(tab.adjusted(0, 0, -1, -1), current ? Qt::white : Qt::black);
+        painter.setPen(QColor(128, 128, 0));
+        painter.drawText(tab, Qt::AlignCenter, tabText(index));
+        painter.setPen(QColor(128, 128, 128));
+        painter.drawLine(tab.topRight(), tab.bottomRight());
     }
 }

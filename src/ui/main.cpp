@@ -5,10 +5,10 @@
 int main(int argc, char** argv)
 {
     Application application(argc, argv);
-    base::QtDesktop desktop;
+    ui::QtDesktop desktop;
     base::SetDesktop(&desktop);
-    MainWindow form;
-    form.show();
+    MainWindow window;
+    window.show();
     const int code = application.exec();
     base::SetDesktop(nullptr);
     return code;

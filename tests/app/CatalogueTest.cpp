@@ -47,28 +47,28 @@ protected:
     }
     std::unique_ptr<MainWindow> Start()
     {
-        auto form = std::make_unique<MainWindow>();
-        form->show();
-        return form;
+        auto window = std::make_unique<MainWindow>();
+        window->show();
+        return window;
     }
-    static QStringList Entries(MainWindow& f)
+    static QStringList Entries(MainWindow& window)
     {
         QStringList out;
-        for (int i = 0; i < f.ListBox1->count(); ++i)
-            out << f.ListBox1->item(i)->text();
+        for (int i = 0; i < window.catalogueList->count(); ++i)
+            out << window.catalogueList->item(i)->text();
         return out;
     }
     // The colours the entry's text was drawn in (the list font has no blended edges).
-    static void ClickRow(MainWindow& f, int row)
+    static void ClickRow(MainWindow& window, int row)
     {
-        QTest::mouseClick(f.ListBox1->viewport(), Qt::LeftButton, {},
-                          f.ListBox1->visualItemRect(f.ListBox1->item(row)).center());
+        QTest::mouseClick(window.catalogueList->viewport(), Qt::LeftButton, {},
+                          window.catalogueList->visualItemRect(window.catalogueList->item(row)).center());
     }
-    static std::set<QRgb> TextColours(MainWindow& f, int row)
+    static std::set<QRgb> TextColours(MainWindow& window, int row)
     {
         QApplication::processEvents();
-        QImage img = f.ListBox1->viewport()->grab().toImage();
-        QRect r = f.ListBox1->visualItemRect(f.ListBox1->item(row));
+        QImage img = window.catalogueList->viewport()->grab().toImage();
+        QRect r = window.catalogueList->visualItemRect(window.catalogueList->item(row));
         std::set<QRgb> colours;
         for (int y = r.top() + 1; y < r.bottom(); ++y)
             for (int x = r.left() + 2; x < r.right() - 1; ++x) {
@@ -91,23 +91,23 @@ TEST_F(CatalogueTest, BattlesAreListedByTitleWithTheFirstSelectedButNotShown)
     AddBattle("A.BTE", BattleText("0 1", "Ardennes zip", "17 60", "2"));
     AddBattle("five.bte", "1\r\n2\r\n3\r\n4\r\n5\r\n");
     AddBattle("notes.txt", "x");
-    auto form = Start();
-    EXPECT_EQ(Entries(*form), (QStringList {"Ardennes zip", "Kursk", ""}));
-    EXPECT_EQ(form->FileNames, (std::vector<std::string> {"A.BTE", "b.bte", "five.bte"}));
-    EXPECT_EQ(form->ListBox1->currentRow(), 0);
-    EXPECT_TRUE(form->Edit1->text().isEmpty());
-    EXPECT_TRUE(form->Edit5->text().isEmpty());
+    auto window = Start();
+    EXPECT_EQ(Entries(*window), (QStringList {"Ardennes zip", "Kursk", ""}));
+    EXPECT_EQ(window->battleFileNames, (std::vector<std::string> {"A.BTE", "b.bte", "five.bte"}));
+    EXPECT_EQ(window->catalogueList->currentRow(), 0);
+    EXPECT_TRUE(window->filenameEdit->text().isEmpty());
+    EXPECT_TRUE(window->sideEdit->text().isEmpty());
 
     // A click shows the details of the file behind the entry.
-    ClickRow(*form, 1);
-    EXPECT_EQ(form->Edit1->text(), QStringLiteral("b.bte"));
-    EXPECT_EQ(form->Edit5->text(), QStringLiteral("Allies"));
-    EXPECT_EQ(form->Edit4->text(), QStringLiteral("1"));
-    EXPECT_EQ(form->Edit3->text(), QStringLiteral("10"));
-    EXPECT_EQ(form->Edit2->text(), QStringLiteral("3"));
+    ClickRow(*window, 1);
+    EXPECT_EQ(window->filenameEdit->text(), QStringLiteral("b.bte"));
+    EXPECT_EQ(window->sideEdit->text(), QStringLiteral("Allies"));
+    EXPECT_EQ(window->turnEdit->text(), QStringLiteral("1"));
+    EXPECT_EQ(window->lengthEdit->text(), QStringLiteral("10"));
+    EXPECT_EQ(window->visibilityEdit->text(), QStringLiteral("3"));
     // A battle title ending in "zip" is drawn yellow, the others white.
-    EXPECT_EQ(TextColours(*form, 0), (std::set<QRgb> {0xFFFF00}));
-    EXPECT_EQ(TextColours(*form, 1).count(0xFFFFFF), 1u);
+    EXPECT_EQ(TextColours(*window, 0), (std::set<QRgb> {0xFFFF00}));
+    EXPECT_EQ(TextColours(*window, 1).count(0xFFFFFF), 1u);
 }
 
 TEST_F(CatalogueTest, ArchivesNewestFirstInTheirColours)
@@ -122,48 +122,49 @@ TEST_F(CatalogueTest, ArchivesNewestFirstInTheirColours)
     SetTime(tmp / "out/b.rar", 1600001000);
     SetTime(tmp / "out/c.ace", 1600002000);
     SetTime(tmp / "out/NOTE.ZIP", 1500000000);
-    auto form = Start();
-    form->TabSet1->ClickTab(1);
-    ASSERT_EQ(Entries(*form), (QStringList {"c.ace", "b.rar", "a.zip", "NOTE.ZIP"}));
-    EXPECT_EQ(form->ListBox1->currentRow(), -1);
-    EXPECT_EQ(TextColours(*form, 0), (std::set<QRgb> {0xFFFFBF}));
-    EXPECT_EQ(TextColours(*form, 1), (std::set<QRgb> {0xFFFF80}));
-    EXPECT_EQ(TextColours(*form, 2), (std::set<QRgb> {0xFFFF00}));
-    EXPECT_EQ(TextColours(*form, 3), (std::set<QRgb> {0xFFFF00}));
+    auto window = Start();
+    window->catalogueTabs->ClickTab(1);
+    ASSERT_EQ(Entries(*window), (QStringList {"c.ace", "b.rar", "a.zip", "NOTE.ZIP"}));
+    EXPECT_EQ(window->catalogueList->currentRow(), -1);
+    EXPECT_EQ(TextColours(*window, 0), (std::set<QRgb> {0xFFFFBF}));
+    EXPECT_EQ(TextColours(*window, 1), (std::set<QRgb> {0xFFFF80}));
+    EXPECT_EQ(TextColours(*window, 2), (std::set<QRgb> {0xFFFF00}));
+    EXPECT_EQ(TextColours(*window, 3), (std::set<QRgb> {0xFFFF00}));
 }
 
 TEST_F(CatalogueTest, TabChangesRelabelAndSetTheButtons)
 {
-    auto form = Start();
-    EXPECT_EQ(form->CurrentTab(), 0);
-    form->TabSet1->ClickTab(2);
-    EXPECT_EQ(form->CurrentTab(), 2);
-    EXPECT_EQ(form->FlatButton4->Caption(), QStringLiteral("Decompress"));
-    EXPECT_TRUE(form->FlatButton4->Enabled());
-    EXPECT_EQ(form->Label3->text(), QStringLiteral("Filesize"));
-    EXPECT_EQ(form->Label2->text(), QStringLiteral("Filedate"));
-    for (QWidget* w : std::initializer_list<QWidget*> {form->Edit3, form->Edit4, form->Edit5, form->Memo1, form->Label4,
-                                                       form->Label5, form->Label6, form->Label7})
+    auto window = Start();
+    EXPECT_EQ(window->CurrentTab(), ops::Tab::Battles);
+    window->catalogueTabs->ClickTab(2);
+    EXPECT_EQ(window->CurrentTab(), ops::Tab::Incoming);
+    EXPECT_EQ(window->compressButton->Caption(), QStringLiteral("Decompress"));
+    EXPECT_TRUE(window->compressButton->Enabled());
+    EXPECT_EQ(window->visibilityLabel->text(), QStringLiteral("Filesize"));
+    EXPECT_EQ(window->filenameLabel->text(), QStringLiteral("Filedate"));
+    for (QWidget* w : std::initializer_list<QWidget*> {window->lengthEdit, window->turnEdit, window->sideEdit,
+                                                       window->notesEdit, window->lengthLabel, window->turnLabel,
+                                                       window->sideLabel, window->notesLabel})
         EXPECT_FALSE(w->isVisible()) << w->objectName().toStdString();
-    EXPECT_FALSE(form->FlatButton5->Enabled());
-    EXPECT_EQ(form->FlatButton6->FontColor(), QColor(90, 90, 90));
-    EXPECT_EQ(form->FlatButton6->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_FALSE(window->copyButton->Enabled());
+    EXPECT_EQ(window->moveButton->FontColor(), QColor(90, 90, 90));
+    EXPECT_EQ(window->moveButton->cursor().shape(), Qt::ArrowCursor);
 
-    form->TabSet1->ClickTab(1);
-    EXPECT_EQ(form->FlatButton4->Caption(), QStringLiteral("Decompress"));  // left as it was
-    EXPECT_FALSE(form->FlatButton4->Enabled());
-    EXPECT_EQ(form->FlatButton4->FontColor(), QColor(90, 90, 90));
-    EXPECT_TRUE(form->FlatButton7->Enabled());
-    EXPECT_TRUE(form->FlatButton11->Enabled());
+    window->catalogueTabs->ClickTab(1);
+    EXPECT_EQ(window->compressButton->Caption(), QStringLiteral("Decompress"));  // left as it was
+    EXPECT_FALSE(window->compressButton->Enabled());
+    EXPECT_EQ(window->compressButton->FontColor(), QColor(90, 90, 90));
+    EXPECT_TRUE(window->deleteButton->Enabled());
+    EXPECT_TRUE(window->sendMailButton->Enabled());
 
-    form->TabSet1->ClickTab(0);
-    EXPECT_EQ(form->FlatButton4->Caption(), QStringLiteral("Compress"));
-    EXPECT_TRUE(form->FlatButton4->Enabled());
-    EXPECT_EQ(form->FlatButton4->FontColor(), QColor(0, 255, 0));
-    EXPECT_EQ(form->FlatButton5->FontColor(), QColor(255, 255, 255));
-    EXPECT_EQ(form->FlatButton5->cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_EQ(form->Label2->text(), QStringLiteral("Filename"));
-    EXPECT_TRUE(form->Memo1->isVisible());
+    window->catalogueTabs->ClickTab(0);
+    EXPECT_EQ(window->compressButton->Caption(), QStringLiteral("Compress"));
+    EXPECT_TRUE(window->compressButton->Enabled());
+    EXPECT_EQ(window->compressButton->FontColor(), QColor(0, 255, 0));
+    EXPECT_EQ(window->copyButton->FontColor(), QColor(255, 255, 255));
+    EXPECT_EQ(window->copyButton->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(window->filenameLabel->text(), QStringLiteral("Filename"));
+    EXPECT_TRUE(window->notesEdit->isVisible());
 }
 
 TEST_F(CatalogueTest, ArchiveDetailsAndTheTrailingBackslash)
@@ -182,46 +183,47 @@ TEST_F(CatalogueTest, ArchiveDetailsAndTheTrailingBackslash)
     tm.tm_mday = 1;
     tm.tm_hour = tm.tm_min = tm.tm_sec = 0;
     SetTime(tmp / "out/mid.rar", mktime(&tm));
-    auto form = Start();
-    form->TabSet1->ClickTab(1);
-    EXPECT_EQ(form->Config.Current().OutgoingDir(), tmp / "out");
-    form->ListBox1->setCurrentRow(0);  // a user's selection: keyboard or mouse
-    EXPECT_EQ(form->Config.Current().OutgoingDir(), (tmp / "out") + "\\");
+    auto window = Start();
+    window->catalogueTabs->ClickTab(1);
+    EXPECT_EQ(window->config.Current().OutgoingDir(), tmp / "out");
+    window->catalogueList->setCurrentRow(0);  // a user's selection: keyboard or mouse
+    EXPECT_EQ(window->config.Current().OutgoingDir(), (tmp / "out") + "\\");
     const QLocale c = QLocale::c();
-    EXPECT_EQ(form->Edit1->text(), c.toString(QDate(2025, 1, 2), QLocale::ShortFormat) + QStringLiteral(" 13:04:04"));
-    EXPECT_EQ(form->Edit2->text(), QStringLiteral("120.56 kB"));
-    form->ListBox1->setCurrentRow(1);
+    EXPECT_EQ(window->filenameEdit->text(),
+              c.toString(QDate(2025, 1, 2), QLocale::ShortFormat) + QStringLiteral(" 13:04:04"));
+    EXPECT_EQ(window->visibilityEdit->text(), QStringLiteral("120.56 kB"));
+    window->catalogueList->setCurrentRow(1);
     // Midnight shows the date alone.
-    EXPECT_EQ(form->Edit1->text(), c.toString(QDate(2025, 1, 1), QLocale::ShortFormat));
-    EXPECT_EQ(form->Edit2->text(), QStringLiteral("0.97 kB"));
-    EXPECT_EQ(form->Config.Current().OutgoingDir(), (tmp / "out") + "\\");  // not doubled
+    EXPECT_EQ(window->filenameEdit->text(), c.toString(QDate(2025, 1, 1), QLocale::ShortFormat));
+    EXPECT_EQ(window->visibilityEdit->text(), QStringLiteral("0.97 kB"));
+    EXPECT_EQ(window->config.Current().OutgoingDir(), (tmp / "out") + "\\");  // not doubled
 
     // An archive removed since the fill: reported, nothing on the panel changes.
     fs::remove(tmp / "out/turn.zip");
-    form->ListBox1->setCurrentRow(0);
+    window->catalogueList->setCurrentRow(0);
     ASSERT_EQ(desktop.Errors().size(), 1u);
     EXPECT_EQ(desktop.Errors()[0], "Invalid argument to date encode.");
-    EXPECT_EQ(form->Edit2->text(), QStringLiteral("0.97 kB"));
+    EXPECT_EQ(window->visibilityEdit->text(), QStringLiteral("0.97 kB"));
 
     // Back on "Battles" with an empty game folder: the archive's figures stay under the battle labels.
-    form->TabSet1->ClickTab(0);
-    EXPECT_EQ(form->ListBox1->count(), 0);
-    EXPECT_EQ(form->Label2->text(), QStringLiteral("Filename"));
-    EXPECT_EQ(form->Edit2->text(), QStringLiteral("0.97 kB"));
+    window->catalogueTabs->ClickTab(0);
+    EXPECT_EQ(window->catalogueList->count(), 0);
+    EXPECT_EQ(window->filenameLabel->text(), QStringLiteral("Filename"));
+    EXPECT_EQ(window->visibilityEdit->text(), QStringLiteral("0.97 kB"));
 }
 
 TEST_F(CatalogueTest, RefreshListsANewBattleWithTheDetailsCleared)
 {
     AddBattle("one.bte", BattleText("1 0", "One", "0 6", "1"));
-    auto form = Start();
-    ClickRow(*form, 0);
-    EXPECT_EQ(form->Edit5->text(), QStringLiteral("Allies"));
+    auto window = Start();
+    ClickRow(*window, 0);
+    EXPECT_EQ(window->sideEdit->text(), QStringLiteral("Allies"));
     AddBattle("two.bte", BattleText("1 0", "Two", "0 6", "1"));
-    QTest::mouseClick(form->FlatButton3, Qt::LeftButton, {}, QPoint(10, 10));
-    EXPECT_EQ(Entries(*form), (QStringList {"One", "Two"}));
-    EXPECT_EQ(form->ListBox1->currentRow(), 0);
-    EXPECT_TRUE(form->Edit1->text().isEmpty());
-    EXPECT_TRUE(form->Edit5->text().isEmpty());
+    QTest::mouseClick(window->refreshButton, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(Entries(*window), (QStringList {"One", "Two"}));
+    EXPECT_EQ(window->catalogueList->currentRow(), 0);
+    EXPECT_TRUE(window->filenameEdit->text().isEmpty());
+    EXPECT_TRUE(window->sideEdit->text().isEmpty());
 }
 
 TEST_F(CatalogueTest, AFolderNamedLikeABattleStopsTheFill)
@@ -229,62 +231,62 @@ TEST_F(CatalogueTest, AFolderNamedLikeABattleStopsTheFill)
     AddBattle("a.bte", BattleText("1 0", "First", "0 6", "1"));
     fs::create_directory(tmp / "game/b.bte");
     AddBattle("c.bte", BattleText("1 0", "Third", "0 6", "1"));
-    auto form = Start();
+    auto window = Start();
     ASSERT_EQ(desktop.Errors(), (std::vector<std::string> {"File access denied."}));
-    EXPECT_EQ(Entries(*form), (QStringList {"First"}));
-    EXPECT_EQ(form->FileNames, (std::vector<std::string> {"a.bte", "b.bte"}));
-    EXPECT_EQ(form->ListBox1->currentRow(), -1);
+    EXPECT_EQ(Entries(*window), (QStringList {"First"}));
+    EXPECT_EQ(window->battleFileNames, (std::vector<std::string> {"a.bte", "b.bte"}));
+    EXPECT_EQ(window->catalogueList->currentRow(), -1);
 
     // A tab change back to "Battles" that fails does not take place.
     fs::remove(tmp / "game/b.bte");
-    form->TabSet1->ClickTab(1);
+    window->catalogueTabs->ClickTab(1);
     fs::create_directory(tmp / "game/b.bte");
-    form->TabSet1->ClickTab(0);
+    window->catalogueTabs->ClickTab(0);
     EXPECT_EQ(desktop.Errors().size(), 2u);
-    EXPECT_EQ(form->TabSet1->currentIndex(), 1);
-    EXPECT_EQ(form->CurrentTab(), 1);
-    EXPECT_EQ(form->Label2->text(), QStringLiteral("Filedate"));
+    EXPECT_EQ(window->catalogueTabs->currentIndex(), 1);
+    EXPECT_EQ(window->CurrentTab(), ops::Tab::Outgoing);
+    EXPECT_EQ(window->filenameLabel->text(), QStringLiteral("Filedate"));
 }
 
 TEST_F(CatalogueTest, ABadTurnLineKeepsWhatWasFilledAndTheTabStillChanges)
 {
     AddBattle("bad.bte", BattleText("0 0", "Bad", "x 60", "fog 3"));
-    auto form = Start();
-    form->Edit2->setText(QStringLiteral("old"));
-    form->ListBox1->setCurrentRow(-1);
-    form->ListBox1->SelectSilently(0);
-    form->ListBox1->Click();
+    auto window = Start();
+    window->visibilityEdit->setText(QStringLiteral("old"));
+    window->catalogueList->setCurrentRow(-1);
+    window->catalogueList->SelectSilently(0);
+    window->catalogueList->Click();
     ASSERT_EQ(desktop.Errors(), (std::vector<std::string> {"'x' is not a valid integer value."}));
-    EXPECT_EQ(form->Edit1->text(), QStringLiteral("bad.bte"));
-    EXPECT_EQ(form->Edit5->text(), QStringLiteral("Allies"));
-    EXPECT_EQ(form->Edit2->text(), QStringLiteral("old"));
+    EXPECT_EQ(window->filenameEdit->text(), QStringLiteral("bad.bte"));
+    EXPECT_EQ(window->sideEdit->text(), QStringLiteral("Allies"));
+    EXPECT_EQ(window->visibilityEdit->text(), QStringLiteral("old"));
 
-    form->TabSet1->ClickTab(2);
-    form->TabSet1->ClickTab(0);
+    window->catalogueTabs->ClickTab(2);
+    window->catalogueTabs->ClickTab(0);
     EXPECT_EQ(desktop.Errors().size(), 2u);
-    EXPECT_EQ(form->TabSet1->currentIndex(), 0);
-    EXPECT_EQ(form->Label2->text(), QStringLiteral("Filename"));
+    EXPECT_EQ(window->catalogueTabs->currentIndex(), 0);
+    EXPECT_EQ(window->filenameLabel->text(), QStringLiteral("Filename"));
 }
 
 TEST_F(CatalogueTest, ClickingTheCurrentTabChangesNothing)
 {
     AddBattle("one.bte", BattleText("1 0", "One", "0 6", "1"));
-    auto form = Start();
-    form->Edit1->setText(QStringLiteral("kept"));
-    QTest::mouseClick(form->TabSet1, Qt::LeftButton, {}, form->TabSet1->tabRect(0).center());
-    EXPECT_EQ(form->Edit1->text(), QStringLiteral("kept"));
-    QTest::mouseClick(form->TabSet1, Qt::LeftButton, {}, form->TabSet1->tabRect(2).center());
-    EXPECT_EQ(form->TabSet1->currentIndex(), 2);
-    EXPECT_TRUE(form->Edit1->text().isEmpty());
+    auto window = Start();
+    window->filenameEdit->setText(QStringLiteral("kept"));
+    QTest::mouseClick(window->catalogueTabs, Qt::LeftButton, {}, window->catalogueTabs->tabRect(0).center());
+    EXPECT_EQ(window->filenameEdit->text(), QStringLiteral("kept"));
+    QTest::mouseClick(window->catalogueTabs, Qt::LeftButton, {}, window->catalogueTabs->tabRect(2).center());
+    EXPECT_EQ(window->catalogueTabs->currentIndex(), 2);
+    EXPECT_TRUE(window->filenameEdit->text().isEmpty());
 }
 
 TEST_F(CatalogueTest, MissingFoldersGiveEmptyListsWithoutAMessage)
 {
     WriteConfig(tmp / "prog", tmp / "nothing", tmp / "nothing2", tmp / "nothing3");
-    auto form = Start();
-    form->TabSet1->ClickTab(1);
-    form->TabSet1->ClickTab(2);
-    form->TabSet1->ClickTab(0);
-    EXPECT_EQ(form->ListBox1->count(), 0);
+    auto window = Start();
+    window->catalogueTabs->ClickTab(1);
+    window->catalogueTabs->ClickTab(2);
+    window->catalogueTabs->ClickTab(0);
+    EXPECT_EQ(window->catalogueList->count(), 0);
     EXPECT_TRUE(desktop.shown.empty());
 }

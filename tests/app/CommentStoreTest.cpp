@@ -150,9 +150,9 @@ TEST_F(CommentStoreTest, AFolderThatCannotHoldTheStore)
     }
 }
 
-// ---- the memo in the main window ----
+// ---- the notes in the main window ----
 
-class CommentMemoTest : public ::testing::Test {
+class WindowNotesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -160,96 +160,96 @@ protected:
         WriteConfig(tmp / "prog", tmp / "game", tmp / "out", tmp / "in");
         TempDir::Write(tmp / "game/a.bte", BattleText("1 0", "Alpha", "0 6", "1"));
         TempDir::Write(tmp / "game/b.bte", BattleText("0 0", "Bravo", "0 6", "1"));
-        form = std::make_unique<MainWindow>();
-        form->show();
-        form->activateWindow();
-        QApplication::setActiveWindow(form.get());
+        window = std::make_unique<MainWindow>();
+        window->show();
+        window->activateWindow();
+        QApplication::setActiveWindow(window.get());
     }
     void ClickRow(int row)
     {
-        QTest::mouseClick(form->ListBox1->viewport(), Qt::LeftButton, {},
-                          form->ListBox1->visualItemRect(form->ListBox1->item(row)).center());
+        QTest::mouseClick(window->catalogueList->viewport(), Qt::LeftButton, {},
+                          window->catalogueList->visualItemRect(window->catalogueList->item(row)).center());
     }
-    void TypeIntoMemo(const QString& text)
+    void TypeIntoNotes(const QString& text)
     {
-        QTest::mouseClick(form->Memo1->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
-        ASSERT_TRUE(form->Memo1->hasFocus());
-        QTest::keyClicks(form->Memo1, text);
+        QTest::mouseClick(window->notesEdit->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+        ASSERT_TRUE(window->notesEdit->hasFocus());
+        QTest::keyClicks(window->notesEdit, text);
     }
     TempDir tmp;
     ScopedWinePrefix prefix {tmp / "wine"};
     ScriptedDesktop desktop;
-    std::unique_ptr<MainWindow> form;
+    std::unique_ptr<MainWindow> window;
 };
 
-TEST_F(CommentMemoTest, FirstSelectionCreatesAnEmptyStore)
+TEST_F(WindowNotesTest, FirstSelectionCreatesAnEmptyStore)
 {
     ClickRow(0);
     EXPECT_EQ(fs::file_size(tmp / "prog/user.dat"), 0u);
-    EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
+    EXPECT_TRUE(window->notesEdit->toPlainText().isEmpty());
 }
 
-TEST_F(CommentMemoTest, ANoteGoesToTheBattleItWasWrittenFor)
+TEST_F(WindowNotesTest, ANoteGoesToTheBattleItWasWrittenFor)
 {
     ClickRow(0);
-    TypeIntoMemo(QStringLiteral("attack at dawn"));
-    QTest::keyClick(form->Memo1, Qt::Key_Return);
-    QTest::keyClicks(form->Memo1, QStringLiteral("line two"));
-    ClickRow(1);  // leaving the memo by selecting another battle
-    EXPECT_EQ(form->Edit1->text(), QStringLiteral("b.bte"));
+    TypeIntoNotes(QStringLiteral("attack at dawn"));
+    QTest::keyClick(window->notesEdit, Qt::Key_Return);
+    QTest::keyClicks(window->notesEdit, QStringLiteral("line two"));
+    ClickRow(1);  // leaving the notes by selecting another battle
+    EXPECT_EQ(window->filenameEdit->text(), QStringLiteral("b.bte"));
     EXPECT_EQ(FindComment("a.bte").value(), "attack at dawn\r\nline two");
     EXPECT_FALSE(FindComment("b.bte").has_value());
-    EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
+    EXPECT_TRUE(window->notesEdit->toPlainText().isEmpty());
     ClickRow(0);
-    EXPECT_EQ(form->Memo1->toPlainText(), QStringLiteral("attack at dawn\nline two"));
+    EXPECT_EQ(window->notesEdit->toPlainText(), QStringLiteral("attack at dawn\nline two"));
     EXPECT_TRUE(desktop.Errors().empty());
 }
 
-TEST_F(CommentMemoTest, ANoteTypedBeforeAnySelectionIsStoredUnderTheEmptyName)
+TEST_F(WindowNotesTest, ANoteTypedBeforeAnySelectionIsStoredUnderTheEmptyName)
 {
-    TypeIntoMemo(QStringLiteral("orphan"));
-    QTest::mouseClick(form->FlatButton3, Qt::LeftButton, {}, QPoint(10, 10));  // Refresh
+    TypeIntoNotes(QStringLiteral("orphan"));
+    QTest::mouseClick(window->refreshButton, Qt::LeftButton, {}, QPoint(10, 10));  // Refresh
     EXPECT_EQ(FindComment("").value(), "orphan");
-    EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
+    EXPECT_TRUE(window->notesEdit->toPlainText().isEmpty());
 }
 
-TEST_F(CommentMemoTest, SwitchingTabsSavesTheNoteFirst)
+TEST_F(WindowNotesTest, SwitchingTabsSavesTheNoteFirst)
 {
     ClickRow(1);
-    TypeIntoMemo(QStringLiteral("hold the bridge"));
-    form->TabSet1->ClickTab(1);
+    TypeIntoNotes(QStringLiteral("hold the bridge"));
+    window->catalogueTabs->ClickTab(1);
     EXPECT_EQ(FindComment("b.bte").value(), "hold the bridge");
     EXPECT_FALSE(FindComment("").has_value());
 }
 
-TEST_F(CommentMemoTest, TheMemoHoldsAt255StoredCharacters)
+TEST_F(WindowNotesTest, TheNotesHoldAt255StoredCharacters)
 {
     ClickRow(0);
-    TypeIntoMemo(QString(250, QLatin1Char('x')));
-    QTest::keyClick(form->Memo1, Qt::Key_Return);  // 252
-    QTest::keyClicks(form->Memo1, QStringLiteral("abcdef"));  // only "abc" fits
-    EXPECT_EQ(NotesEdit::StoredLength(form->Memo1->toPlainText()), 255);
-    QTest::keyClick(form->Memo1, Qt::Key_Return);  // a line break would need two
-    EXPECT_EQ(NotesEdit::StoredLength(form->Memo1->toPlainText()), 255);
-    form->Memo1->selectAll();
+    TypeIntoNotes(QString(250, QLatin1Char('x')));
+    QTest::keyClick(window->notesEdit, Qt::Key_Return);             // 252
+    QTest::keyClicks(window->notesEdit, QStringLiteral("abcdef"));  // only "abc" fits
+    EXPECT_EQ(NotesEdit::StoredLength(window->notesEdit->toPlainText()), 255);
+    QTest::keyClick(window->notesEdit, Qt::Key_Return);  // a line break would need two
+    EXPECT_EQ(NotesEdit::StoredLength(window->notesEdit->toPlainText()), 255);
+    window->notesEdit->selectAll();
     QApplication::clipboard()->setText(QString(300, QLatin1Char('p')));
-    form->Memo1->paste();  // cut to fit, replacing the selection
-    EXPECT_EQ(form->Memo1->toPlainText(), QString(255, QLatin1Char('p')));
+    window->notesEdit->paste();  // cut to fit, replacing the selection
+    EXPECT_EQ(window->notesEdit->toPlainText(), QString(255, QLatin1Char('p')));
     ClickRow(1);
     EXPECT_EQ(FindComment("a.bte").value(), std::string(255, 'p'));
 }
 
-TEST_F(CommentMemoTest, CharactersOutsideWindows1252BecomeQuestionMarks)
+TEST_F(WindowNotesTest, CharactersOutsideWindows1252BecomeQuestionMarks)
 {
     ClickRow(0);
-    TypeIntoMemo(QStringLiteral("caf"));
+    TypeIntoNotes(QStringLiteral("caf"));
     // Keys beyond ASCII arrive as key events carrying their text, as a keyboard layout sends them.
     for (const char* utf8 : {"\xC3\xA9", " ", "\xE2\x82\xAC", " ", "\xE2\x98\x83"}) {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8(utf8));
-        QApplication::sendEvent(form->Memo1, &press);
+        QApplication::sendEvent(window->notesEdit, &press);
     }
     ClickRow(1);
     EXPECT_EQ(FindComment("a.bte").value(), "caf\xE9 \x80 ?");
     ClickRow(0);
-    EXPECT_EQ(form->Memo1->toPlainText(), QString::fromUtf8("caf\xC3\xA9 \xE2\x82\xAC ?"));
+    EXPECT_EQ(window->notesEdit->toPlainText(), QString::fromUtf8("caf\xC3\xA9 \xE2\x82\xAC ?"));
 }

@@ -3,6 +3,7 @@
 #include "archive/RarExtraction.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
+#include "SharedCorpus.h"
 
 #include <QCryptographicHash>
 
@@ -16,9 +17,7 @@ namespace {
 
 const std::string kData = TURNEX_RAR_TESTDATA;
 
-#define REQUIRE_CORPUS()                                                                          \
-    if (!fs::exists(kData + "/MANIFEST.tsv"))                                                     \
-    GTEST_SKIP() << "shared RAR test data not found at " << kData
+#define REQUIRE_CORPUS() REQUIRE_SHARED_DATA(fs::exists(kData + "/MANIFEST.tsv"), kData)
 
 using Boxes = std::vector<std::pair<std::string, std::string>>;
 

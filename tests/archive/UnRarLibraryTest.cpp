@@ -4,16 +4,16 @@
 #include "support/TempDir.h"
 
 #include "RarBytes.h"
+#include "SharedCorpus.h"
 #include "turnex/unrar.h"
 
 #include <QCryptographicHash>
-#include <QFile>
-#include <QStringList>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -23,33 +23,14 @@ namespace {
 
 const std::string kData = TURNEX_RAR_TESTDATA;
 
-#define REQUIRE_CORPUS()                                                                          \
-    if (!fs::exists(kData + "/MANIFEST.tsv"))                                                     \
-    GTEST_SKIP() << "shared RAR test data not found at " << kData
+#define REQUIRE_CORPUS() REQUIRE_SHARED_DATA(fs::exists(kData + "/MANIFEST.tsv"), kData)
 
 std::string Sha256(const std::string& bytes)
 {
     return QCryptographicHash::hash(QByteArray::fromStdString(bytes), QCryptographicHash::Sha256).toHex().toStdString();
 }
 
-struct Row {
-    std::string archive, member, sha, notes;
-};
-
-std::vector<Row> Manifest()
-{
-    std::vector<Row> rows;
-    QFile f(QString::fromStdString(kData + "/MANIFEST.tsv"));
-    if (!f.open(QIODevice::ReadOnly))
-        return rows;
-    f.readLine();
-    while (!f.atEnd()) {
-        const QStringList cols = QString::fromUtf8(f.readLine()).trimmed().split(QLatin1Char('\t'));
-        if (cols.size() >= 5)
-            rows.push_back({cols[0].toStdString(), cols[1].toStdString(), cols[3].toStdString(), cols[4].toStdString()});
-    }
-    return rows;
-}
+std::vector<corpus::Row> Manifest() { return corpus::LoadManifest(kData); }
 
 struct Opened {
     void* handle = nullptr;
@@ -201,64 +182,85 @@ std::string ExpectedTarget(const std::string& notes, const char* tag)
 
 }  // namespace
 
-TEST(UnRarLibrary, EveryCorpusArchiveGivesTheManifestContent)
+// One case per manifest row: the whole archive's outcome, its comment, or one member.
+class UnRarCorpus : public ::testing::TestWithParam<corpus::Row> {};
+
+// Members that cannot be produced, and the code that says why.
+const std::map<std::pair<std::string, std::string>, int> kMemberFailures = {
+    {{"r3_crc_damaged.rar", "test.txt"}, ERAR_BAD_DATA},
+    {{"r3_truncated.rar", "testdir/LibarchiveAddingTest.html"}, ERAR_BAD_DATA},
+    {{"r3_volume.part1.rar", "vols/bigfile.txt"}, ERAR_EOPEN},
+    {{"r3_dotdot_name.rar", "../extract_evil/pwned.txt"}, ERAR_ECREATE},
+    {{"r3_encrypted_data_mixed.rar", "b.txt"}, ERAR_MISSING_PASSWORD},
+    {{"r3_encrypted_data_mixed.rar", "d.txt"}, ERAR_MISSING_PASSWORD},
+    {{"r5_encrypted_data.rar", "stest1.txt"}, ERAR_MISSING_PASSWORD},
+    {{"r5_encrypted_data.rar", "stest2.txt"}, ERAR_MISSING_PASSWORD},
+};
+const std::map<std::string, int> kOpenFailures = {{"not_a_rar.rar", ERAR_BAD_ARCHIVE},
+                                                  {"r3_encrypted_headers.rar", ERAR_MISSING_PASSWORD}};
+
+TEST_P(UnRarCorpus, GivesWhatTheManifestSays)
 {
-    REQUIRE_CORPUS();
-    // Members that cannot be produced, and the code that says why.
-    const std::map<std::pair<std::string, std::string>, int> failures = {
-        {{"r3_crc_damaged.rar", "test.txt"}, ERAR_BAD_DATA},
-        {{"r3_truncated.rar", "testdir/LibarchiveAddingTest.html"}, ERAR_BAD_DATA},
-        {{"r3_volume.part1.rar", "vols/bigfile.txt"}, ERAR_EOPEN},
-        {{"r3_dotdot_name.rar", "../extract_evil/pwned.txt"}, ERAR_ECREATE},
-        {{"r3_encrypted_data_mixed.rar", "b.txt"}, ERAR_MISSING_PASSWORD},
-        {{"r3_encrypted_data_mixed.rar", "d.txt"}, ERAR_MISSING_PASSWORD},
-        {{"r5_encrypted_data.rar", "stest1.txt"}, ERAR_MISSING_PASSWORD},
-        {{"r5_encrypted_data.rar", "stest2.txt"}, ERAR_MISSING_PASSWORD},
-    };
-    const std::map<std::string, int> openFailures = {
-        {"not_a_rar.rar", ERAR_BAD_ARCHIVE}, {"r3_encrypted_headers.rar", ERAR_MISSING_PASSWORD}};
-    std::map<std::string, std::vector<Row>> byArchive;
-    for (const auto& row : Manifest())
-        byArchive[row.archive].push_back(row);
-    ASSERT_GE(byArchive.size(), 20u);
-    for (const auto& [archive, rows] : byArchive) {
-        SCOPED_TRACE(archive);
-        TempDir tmp;
-        auto results = ExtractAll(kData + "/" + archive, tmp.path());
-        if (openFailures.count(archive)) {
-            EXPECT_EQ(results["(open)"], openFailures.at(archive));
-            EXPECT_TRUE(fs::is_empty(tmp.path()));
-            continue;
-        }
-        EXPECT_EQ(results["(read)"], ERAR_END_ARCHIVE);
-        for (const auto& row : rows) {
-            if (row.member[0] == '(')
-                continue;
-            SCOPED_TRACE(row.member);
-            std::string name = row.member;
-            const bool dir = name.back() == '/';
-            if (dir)
-                name.pop_back();
-            auto failure = failures.find({archive, row.member});
-            EXPECT_EQ(results[name], failure == failures.end() ? ERAR_SUCCESS : failure->second);
-            const fs::path out = fs::path(tmp.path()) / name;
-            if (failure != failures.end()) {
-                EXPECT_FALSE(fs::exists(fs::symlink_status(out)));
-            } else if (dir) {
-                EXPECT_TRUE(fs::is_directory(out));
-            } else if (auto target = ExpectedTarget(row.notes, "symlink -> "); !target.empty()) {
-                ASSERT_TRUE(fs::is_symlink(out));
-                EXPECT_EQ(fs::read_symlink(out).string(), target.substr(0, target.find(' ')));
-            } else {
-                ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(out)));
-                EXPECT_EQ(Sha256(TempDir::Read(out)), row.sha);
-            }
-        }
+    const corpus::Row& row = GetParam();
+    REQUIRE_MANIFEST_ROW(row, kData);
+    const std::string archive = kData + "/" + row.archive;
+    if (row.member == "(comment)") {
+        Opened o = Open(archive);
+        ASSERT_NE(o.handle, nullptr);
+        RARCloseArchive(o.handle);
+        ASSERT_EQ(o.data.CmtState, 1u);
+        ASSERT_GE(o.data.CmtSize, 1u);  // counts the terminating zero
+        const std::string comment(o.comment.data(), o.data.CmtSize - 1);
+        EXPECT_EQ(std::to_string(comment.size()), row.size);
+        EXPECT_EQ(Sha256(comment), row.sha256);
+        return;
+    }
+    TempDir tmp;
+    auto results = ExtractAll(archive, tmp.path());
+    if (kOpenFailures.count(row.archive)) {
+        EXPECT_EQ(results["(open)"], kOpenFailures.at(row.archive));
+        EXPECT_TRUE(fs::is_empty(tmp.path()));
+        return;
+    }
+    EXPECT_EQ(results["(read)"], ERAR_END_ARCHIVE);
+    if (!row.IsMember()) {
+        // The header walk hands out every member the manifest lists, and nothing else.
+        std::set<std::string> listed, walked;
+        for (const auto& other : Manifest())
+            if (other.archive == row.archive && other.IsMember())
+                listed.insert(other.IsDirectory() ? other.member.substr(0, other.member.size() - 1) : other.member);
+        for (const auto& [name, result] : results)
+            if (name != "(read)")
+                walked.insert(name);
+        EXPECT_EQ(walked, listed);
         // No temporary file is left behind.
         for (const auto& e : fs::recursive_directory_iterator(tmp.path()))
             EXPECT_EQ(e.path().filename().string().rfind(".unrar", 0), std::string::npos) << e.path();
+        return;
+    }
+    std::string name = row.member;
+    if (row.IsDirectory())
+        name.pop_back();
+    const auto failure = kMemberFailures.find({row.archive, row.member});
+    ASSERT_TRUE(results.count(name)) << "the header walk never reached the member";
+    EXPECT_EQ(results[name], failure == kMemberFailures.end() ? ERAR_SUCCESS : failure->second);
+    const fs::path out = fs::path(tmp.path()) / name;
+    if (failure != kMemberFailures.end()) {
+        EXPECT_FALSE(fs::exists(fs::symlink_status(out)));
+    } else if (row.IsDirectory()) {
+        EXPECT_TRUE(fs::is_directory(out));
+    } else if (auto target = ExpectedTarget(row.notes, "symlink -> "); !target.empty()) {
+        ASSERT_TRUE(fs::is_symlink(out));
+        EXPECT_EQ(fs::read_symlink(out).string(), target.substr(0, target.find(' ')));
+    } else {
+        ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(out)));
+        const std::string content = TempDir::Read(out);
+        EXPECT_EQ(std::to_string(content.size()), row.size);
+        EXPECT_EQ(Sha256(content), row.sha256);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Manifest, UnRarCorpus, ::testing::ValuesIn(corpus::LoadManifest(kData)), corpus::RowName);
 
 TEST(UnRarLibrary, MissingOrUnreadableArchiveIsAnOpenError)
 {
@@ -347,7 +349,7 @@ TEST(UnRarLibrary, SolidMembersUnpackAfterSkippedOnes)
         RARCloseArchive(o.handle);
         for (const auto& row : Manifest()) {
             if (row.archive == archive && row.member == last) {
-                EXPECT_EQ(Sha256(TempDir::Read(tmp / last)), row.sha);
+                EXPECT_EQ(Sha256(TempDir::Read(tmp / last)), row.sha256);
             }
         }
     }

@@ -1,14 +1,12 @@
 // A stand-in for libunacev2.so that writes down how the program uses it: every load, call and
 // release, and what the records carry. The log file is named by $UNACE_FAKE_LOG. Built once with
 // all three entry points and once without "ACEExtract".
-#include "archive/AceExtraction.h"
+#include "turnex/unace.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
-#define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
@@ -25,7 +23,7 @@ void Log(const std::string& line)
 
 std::string Text(const uint8_t* record, size_t offset)
 {
-    const char* p = static_cast<const char*>(archive::GetRecordAddress(record, offset));
+    const char* p = static_cast<const char*>(unace::GetRecordAddress(record, offset));
     return p ? "'" + std::string(p) + "'" : "null";
 }
 
@@ -47,39 +45,39 @@ __attribute__((destructor)) void Released() { Log("release"); }
 
 }  // namespace
 
-FAKE_EXPORT int32_t ACEInitDll(void* record)
+UNACE_EXPORT int32_t ACEInitDll(void* record)
 {
-    using archive::kAceInitRecord;
+    using unace::kAceInitRecord;
     const auto* r = static_cast<const uint8_t*>(record);
     const size_t a = sizeof(void*);
     bool zeros = OthersZero(r, kAceInitRecord.size,
                             {{kAceInitRecord.fixedValue1, 4}, {kAceInitRecord.fixedValue2, 4},
                              {kAceInitRecord.commentBuffer, a}, {kAceInitRecord.commentBufferSize, 4},
                              {kAceInitRecord.tempDir, a}});
-    Log("init " + std::to_string(archive::GetRecordNumber(r, kAceInitRecord.fixedValue1)) + " " +
-        std::to_string(archive::GetRecordNumber(r, kAceInitRecord.fixedValue2)) + " comment=" +
-        (archive::GetRecordAddress(r, kAceInitRecord.commentBuffer) ? "buffer" : "null") + " " +
-        std::to_string(archive::GetRecordNumber(r, kAceInitRecord.commentBufferSize)) + " temp=" +
+    Log("init " + std::to_string(unace::GetRecordNumber(r, kAceInitRecord.fixedValue1)) + " " +
+        std::to_string(unace::GetRecordNumber(r, kAceInitRecord.fixedValue2)) + " comment=" +
+        (unace::GetRecordAddress(r, kAceInitRecord.commentBuffer) ? "buffer" : "null") + " " +
+        std::to_string(unace::GetRecordNumber(r, kAceInitRecord.commentBufferSize)) + " temp=" +
         Text(r, kAceInitRecord.tempDir) + (zeros ? " rest=0" : " rest=dirty"));
     return 0;
 }
 
-FAKE_EXPORT int32_t ACEReadArchiveData(const char* path, void* record)
+UNACE_EXPORT int32_t ACEReadArchiveData(const char* path, void* record)
 {
     auto* r = static_cast<uint8_t*>(record);
-    bool zeros = OthersZero(r, archive::kAceArchiveDataRecord.size, {});
+    bool zeros = OthersZero(r, unace::kAceArchiveDataRecord.size, {});
     std::string p = path;
     bool ace = p.size() < 7 || p.compare(p.size() - 7, 7, ".notace") != 0;
     static int info;
-    archive::PutRecordAddress(r, archive::kAceArchiveDataRecord.archiveInfo, ace ? &info : nullptr);
+    unace::PutRecordAddress(r, unace::kAceArchiveDataRecord.archiveInfo, ace ? &info : nullptr);
     Log("read '" + p + "'" + (zeros ? " cleared" : " dirty"));
-    return ace ? 0 : archive::kAceErrorNotAce;
+    return ace ? 0 : unace::kAceErrorNotAce;
 }
 
 #ifndef UNACE_FAKE_WITHOUT_EXTRACT
-FAKE_EXPORT int32_t ACEExtract(const char* path, void* record)
+UNACE_EXPORT int32_t ACEExtract(const char* path, void* record)
 {
-    using archive::kAceExtractRecord;
+    using unace::kAceExtractRecord;
     const auto* r = static_cast<const uint8_t*>(record);
     const size_t a = sizeof(void*);
     bool zeros = OthersZero(r, kAceExtractRecord.size,
@@ -89,9 +87,9 @@ FAKE_EXPORT int32_t ACEExtract(const char* path, void* record)
                              {kAceExtractRecord.extraText, a}});
     Log("extract '" + std::string(path) + "' base=" + Text(r, kAceExtractRecord.baseDir) +
         " list=" + Text(r, kAceExtractRecord.fileList) + " exclude=" + Text(r, kAceExtractRecord.excludeList) +
-        " options=" + std::to_string(archive::GetRecordNumber(r, kAceExtractRecord.options)) +
+        " options=" + std::to_string(unace::GetRecordNumber(r, kAceExtractRecord.options)) +
         " dest=" + Text(r, kAceExtractRecord.destinationDir) +
-        " flags=" + std::to_string(archive::GetRecordNumber(r, kAceExtractRecord.flags)) +
+        " flags=" + std::to_string(unace::GetRecordNumber(r, kAceExtractRecord.flags)) +
         " extra=" + Text(r, kAceExtractRecord.extraText) + (zeros ? " rest=0" : " rest=dirty"));
     const char* result = std::getenv("UNACE_FAKE_RESULT");
     return result ? std::atoi(result) : 0;

@@ -4,11 +4,13 @@
 #include "base/ProgramDir.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
+#include "SharedCorpus.h"
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
 #include <filesystem>
+#include <set>
 
 namespace fs = std::filesystem;
 
@@ -17,9 +19,7 @@ namespace {
 const std::string kCorpus = ACE_TESTDATA_DIR;
 const char* const kSuccess = "File(s) extracted succesfully(unace) !";
 
-#define REQUIRE_CORPUS()                        \
-    if (!fs::exists(kCorpus + "/t.ace"))        \
-    GTEST_SKIP() << "shared ACE test data not found at " << kCorpus << " (../shared/testdata/ace)"
+#define REQUIRE_CORPUS() REQUIRE_SHARED_DATA(fs::exists(kCorpus + "/t.ace"), kCorpus)
 
 bool LibraryIsLoaded()
 {
@@ -46,11 +46,12 @@ std::string Block(const std::string& body)
     return b;
 }
 
-// A small archive of stored members, written the way the archiver lays one out.
-std::string StoredArchive(const std::vector<std::pair<std::string, std::string>>& members)
+// A small archive of stored members, written the way the archiver lays one out; versionNeeded 20
+// is the 2.0 format.
+std::string StoredArchive(const std::vector<std::pair<std::string, std::string>>& members, char versionNeeded = 20)
 {
-    std::string main = std::string(1, '\0') + U16(0) + "**ACE**" + std::string("\x14\x14\x02\x00", 4) + U32(0x41046F21) +
-                       std::string(8, '\0') + std::string(1, '\0');
+    std::string main = std::string(1, '\0') + U16(0) + "**ACE**" + versionNeeded + std::string("\x14\x02\x00", 3) +
+                       U32(0x41046F21) + std::string(8, '\0') + std::string(1, '\0');
     std::string out = Block(main);
     for (const auto& [name, data] : members) {
         uint32_t crc = ace::Crc32(reinterpret_cast<const uint8_t*>(data.data()), data.size());
@@ -81,20 +82,20 @@ struct UnaceFrontEnd : ::testing::Test {
 // The records keep the library's original offsets when addresses are 4 bytes wide.
 TEST(UnaceRecords, FourByteAddressesGiveTheOriginalOffsets)
 {
-    constexpr auto init = archive::MakeAceInitLayout(4);
+    constexpr auto init = unace::MakeAceInitLayout(4);
     static_assert(init.fixedValue1 == 4 && init.fixedValue2 == 8 && init.commentBuffer == 12 &&
                   init.commentBufferSize == 16 && init.tempDir == 96 && init.size == 320);
-    constexpr auto data = archive::MakeAceArchiveDataLayout(4);
+    constexpr auto data = unace::MakeAceArchiveDataLayout(4);
     static_assert(data.archiveInfo == 0 && data.size == 68);
-    constexpr auto ex = archive::MakeAceExtractLayout(4);
+    constexpr auto ex = unace::MakeAceExtractLayout(4);
     static_assert(ex.baseDir == 0 && ex.fileList == 4 && ex.excludeList == 8 && ex.options == 12 &&
                   ex.destinationDir == 80 && ex.flags == 84 && ex.extraText == 88 && ex.size == 156);
     // And with this program's addresses every field still has room of its own.
-    constexpr auto wide = archive::MakeAceExtractLayout(8);
+    constexpr auto wide = unace::MakeAceExtractLayout(8);
     EXPECT_EQ(wide.destinationDir % 8, 0u);
     EXPECT_GE(wide.flags, wide.destinationDir + 8);
     EXPECT_GE(wide.size, wide.extraText + 8);
-    EXPECT_EQ(archive::kAceExtractRecord.size, archive::MakeAceExtractLayout(sizeof(void*)).size);
+    EXPECT_EQ(unace::kAceExtractRecord.size, unace::MakeAceExtractLayout(sizeof(void*)).size);
 }
 
 TEST_F(UnaceFrontEnd, ExtractsIntoTheGameDirectoryAndSaysSo)
@@ -155,14 +156,14 @@ TEST_F(UnaceFrontEnd, FailuresAreReportedNotCelebrated)
     TempDir::Write(tmp / "damaged.ace", damaged);
     TempDir::Write(tmp / "cut.ace", TempDir::Read(kCorpus + "/license1.ace").substr(0, 2000));
     TempDir::Write(tmp / "escape.ace", StoredArchive({{"ok.bte", "fine"}, {"..\\..\\escape.bte", "evil"}}));
-    for (const Case& c : {Case{kCorpus + "/Ace.encrypted.ace", archive::kAceErrorEncrypted},
-                          Case{kCorpus + "/passwd.ace", archive::kAceErrorEncrypted},
-                          Case{kCorpus + "/multivolume.ace", archive::kAceErrorMultiVolume},
-                          Case{kCorpus + "/Ace.store.split.ace", archive::kAceErrorMultiVolume},
-                          Case{kCorpus + "/dirtraversal1.ace", archive::kAceErrorDamaged},
-                          Case{tmp / "damaged.ace", archive::kAceErrorDamaged},
-                          Case{tmp / "cut.ace", archive::kAceErrorDamaged},
-                          Case{tmp / "escape.ace", archive::kAceErrorUnsafeName}}) {
+    for (const Case& c : {Case{kCorpus + "/Ace.encrypted.ace", unace::kAceErrorEncrypted},
+                          Case{kCorpus + "/passwd.ace", unace::kAceErrorEncrypted},
+                          Case{kCorpus + "/multivolume.ace", unace::kAceErrorMultiVolume},
+                          Case{kCorpus + "/Ace.store.split.ace", unace::kAceErrorMultiVolume},
+                          Case{kCorpus + "/dirtraversal1.ace", unace::kAceErrorDamaged},
+                          Case{tmp / "damaged.ace", unace::kAceErrorDamaged},
+                          Case{tmp / "cut.ace", unace::kAceErrorDamaged},
+                          Case{tmp / "escape.ace", unace::kAceErrorUnsafeName}}) {
         SCOPED_TRACE(c.archive);
         desktop.shown.clear();
         archive::ExtractAceArchive(c.archive, game);
@@ -186,19 +187,72 @@ TEST_F(UnaceFrontEnd, FileThatCannotBeWrittenIsReported)
     archive::ExtractAceArchive(kCorpus + "/t.ace", game);
     Shown s = Only();
     EXPECT_EQ(s.caption, "ACE Extract Error");
-    EXPECT_EQ(s.text, archive::AceExtractErrorText(archive::kAceErrorWrite));
+    EXPECT_EQ(s.text, archive::AceExtractErrorText(unace::kAceErrorWrite));
 
     desktop.shown.clear();
     archive::ExtractAceArchive(kCorpus + "/t.ace", tmp / "no such folder");
-    EXPECT_EQ(Only().text, archive::AceExtractErrorText(archive::kAceErrorWrite));
+    EXPECT_EQ(Only().text, archive::AceExtractErrorText(unace::kAceErrorWrite));
 }
 
-TEST_F(UnaceFrontEnd, MessagesForEveryResultAreDistinct)
+// Every way an extraction through the real library can end shows its own message box: success
+// and "no archive" in the player's known words, and each failure as an error that names its cause,
+// never as success and never in the words of another outcome.
+TEST_F(UnaceFrontEnd, EveryOutcomeShowsItsOwnMessage)
 {
+    REQUIRE_CORPUS();
+    const std::string kNoArchive = "No ACE-archive!";
+    const std::string kLoadError = "Could not find UnAceV2.Dll (must be in system, applicaton's or current directory)!";
+    std::string damaged = TempDir::Read(kCorpus + "/license1.ace");
+    damaged[damaged.size() - 300] ^= 0x08;  // inside the packed data: the CRC no longer matches
+    TempDir::Write(tmp / "damaged.ace", damaged);
+    TempDir::Write(tmp / "zip.ace", "PK\3\4 a zip file under the wrong name");
+    TempDir::Write(tmp / "newer.ace", StoredArchive({{"turn.bte", "from the future"}}, 30));
+    TempDir::Write(tmp / "escape.ace", StoredArchive({{"..\\turn.bte", "evil"}}));
+    struct Outcome {
+        std::string name;
+        std::string archive;
+        std::string gameDir;
+        std::string cause;  // a word the failure message must contain; empty for the known texts
+    };
+    const std::vector<Outcome> outcomes = {
+        {"extracted", kCorpus + "/t.ace", game, ""},
+        {"not an archive", tmp / "zip.ace", game, ""},
+        {"damaged", tmp / "damaged.ace", game, "damaged"},
+        {"encrypted", kCorpus + "/passwd.ace", game, "encrypted"},
+        {"in volumes", kCorpus + "/multivolume.ace", game, "multi-volume"},
+        {"unwritable", kCorpus + "/t.ace", tmp / "no such folder", "written"},
+        {"newer format", tmp / "newer.ace", game, "newer version"},
+        {"unsafe name", tmp / "escape.ace", game, "outside"},
+        {"no game directory", kCorpus + "/t.ace", "", "error"},
+    };
     std::set<std::string> texts;
-    for (int r = archive::kAceErrorOpen; r <= archive::kAceErrorParameter; ++r)
-        texts.insert(archive::AceExtractErrorText(r));
-    EXPECT_EQ(texts.size(), static_cast<size_t>(archive::kAceErrorParameter));
+    for (const auto& o : outcomes) {
+        SCOPED_TRACE(o.name);
+        desktop.shown.clear();
+        archive::ExtractAceArchive(o.archive, o.gameDir);
+        const Shown s = Only();
+        EXPECT_EQ(s.kind, Shown::Box);
+        EXPECT_EQ(s.flags, base::MB_OK);
+        texts.insert(s.text);
+        if (o.name == "extracted") {
+            EXPECT_EQ(s.text, kSuccess);
+            EXPECT_EQ(s.caption, "Success");
+            continue;
+        }
+        EXPECT_EQ(s.caption, "ACE Extract Error");
+        if (o.name == "not an archive") {
+            EXPECT_EQ(s.text, kNoArchive);
+            continue;
+        }
+        EXPECT_NE(s.text, kSuccess);
+        EXPECT_NE(s.text, kNoArchive);
+        EXPECT_NE(s.text, kLoadError);
+        EXPECT_NE(s.text.find("failed"), std::string::npos) << s.text;
+        EXPECT_NE(s.text.find(o.cause), std::string::npos) << s.text;
+    }
+    EXPECT_EQ(texts.size(), outcomes.size()) << "two outcomes share a message";
+    EXPECT_FALSE(fs::exists(tmp / "turn.bte"));
+    EXPECT_FALSE(LibraryIsLoaded());
 }
 
 // The library's own entry points: identification of archives, also behind a stub.
@@ -211,9 +265,9 @@ TEST(UnaceLibrary, ReadArchiveDataTellsAceFromAnythingElse)
     auto init = reinterpret_cast<int32_t (*)(void*)>(dlsym(lib, "ACEInitDll"));
     ASSERT_TRUE(read && init);
     char comment[64] = "untouched";
-    std::array<uint8_t, archive::kAceInitRecord.size> initRecord{};
-    archive::PutRecordAddress(initRecord.data(), archive::kAceInitRecord.commentBuffer, comment);
-    archive::PutRecordNumber(initRecord.data(), archive::kAceInitRecord.commentBufferSize, sizeof comment);
+    std::array<uint8_t, unace::kAceInitRecord.size> initRecord{};
+    unace::PutRecordAddress(initRecord.data(), unace::kAceInitRecord.commentBuffer, comment);
+    unace::PutRecordNumber(initRecord.data(), unace::kAceInitRecord.commentBufferSize, sizeof comment);
     EXPECT_EQ(init(initRecord.data()), 0);
 
     TempDir tmp;
@@ -221,10 +275,10 @@ TEST(UnaceLibrary, ReadArchiveDataTellsAceFromAnythingElse)
     TempDir::Write(tmp / "selfextract.exe", sfx + TempDir::Read(kCorpus + "/t.ace"));
     TempDir::Write(tmp / "empty.ace", "");
     auto isAce = [&](const std::string& path) {
-        std::array<uint8_t, archive::kAceArchiveDataRecord.size> record{};
+        std::array<uint8_t, unace::kAceArchiveDataRecord.size> record{};
         record.fill(0xAA);
         read(path.c_str(), record.data());
-        return archive::GetRecordAddress(record.data(), archive::kAceArchiveDataRecord.archiveInfo) != nullptr;
+        return unace::GetRecordAddress(record.data(), unace::kAceArchiveDataRecord.archiveInfo) != nullptr;
     };
     EXPECT_TRUE(isAce(kCorpus + "/ZGFX2.ace"));
     EXPECT_TRUE(isAce(tmp / "selfextract.exe"));

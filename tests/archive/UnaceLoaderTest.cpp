@@ -124,7 +124,7 @@ TEST_F(UnaceLoader, FailedExtractionIsNotReportedAsSuccess)
     EXPECT_EQ(Words(), (Lines{"load", "init", "read", "extract", "release"}));
     ASSERT_EQ(desktop.shown.size(), 1u);
     EXPECT_EQ(desktop.shown[0].caption, "ACE Extract Error");
-    EXPECT_EQ(desktop.shown[0].text, archive::AceExtractErrorText(archive::kAceErrorWrite));
+    EXPECT_EQ(desktop.shown[0].text, archive::AceExtractErrorText(unace::kAceErrorWrite));
 }
 
 #elif UNACE_LIBRARY_KIND == UNACE_FAKE_WITHOUT_FUNCTION

@@ -2,6 +2,7 @@
 #include "archive/ZipComponent.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
+#include "SharedCorpus.h"
 #include "ZipTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -55,9 +56,7 @@ protected:
     std::vector<std::string> messages;
 };
 
-#define REQUIRE_SHARED(path)                                                                   \
-    if ((path).empty())                                                                        \
-        GTEST_SKIP() << "shared test data ../shared/testdata/zip is not beside the repository"
+#define REQUIRE_SHARED(path) REQUIRE_SHARED_DATA(!(path).empty(), kShared)
 
 TEST(ZipComponent, CreationValuesAndProperties)
 {

@@ -1,14 +1,17 @@
 // Add and Extract through the real zip libraries, on archives made by Info-ZIP zip and by the
 // test, and on the shared test archives.
 #include "archive/ZipComponent.h"
+#include "ops/TurnZip.h"
 #include "ui/PasswordDialog.h"
 #include "base/Files.h"
 #include "ui/QtDesktop.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
+#include "SharedCorpus.h"
 #include "ZipTestSupport.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -16,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -46,12 +50,9 @@ protected:
     {
         char buf[4096];
         cwd = getcwd(buf, sizeof buf);
+        // The settings the main window gives its component, from the one place that sets them.
+        ops::SetUpTurnZip(zip);
         zip.SetDLLDirectory(kLibs);
-        // The main window's settings.
-        zip.AddOptions = {AddUpdate};
-        zip.ExtrOptions = {ExtrOverWrite};
-        zip.AddStoreSuffixes = {assGIF, assPNG, assZ, assZIP, assZOO, assARC, assLZH, assARJ, assTAZ, assTGZ, assLHA};
-        zip.HowToDelete = htdFinal;
         std::filesystem::create_directories(tmp / "out");
         std::filesystem::create_directories(tmp / "game");
     }
@@ -196,7 +197,7 @@ TEST_F(ZipLib, PasswordTypedInThePasswordDialog)
     TempDir::Write(tmp / "src/s.bte", "secret battle");
     ASSERT_TRUE(ziptest::Run(tmp / "src", "zip -X -P letmein ../p.zip s.bte"));
 
-    base::QtDesktop qt;
+    ui::QtDesktop qt;
     base::SetDesktop(&qt);
     int shown = 0;
     std::function<void()> answer;
@@ -209,16 +210,16 @@ TEST_F(ZipLib, PasswordTypedInThePasswordDialog)
         }
         ++shown;
         EXPECT_EQ(dlg->size(), QSize(344, 137));
-        EXPECT_EQ(dlg->Edit1->echoMode(), QLineEdit::Password);
-        EXPECT_EQ(dlg->Edit1->maxLength(), 80);
-        EXPECT_EQ(dlg->OKBtn->geometry(), QRect(44, 72, 90, 28));
-        EXPECT_EQ(dlg->CancelBtn->geometry(), QRect(205, 72, 90, 28));
+        EXPECT_EQ(dlg->passwordEdit->echoMode(), QLineEdit::Password);
+        EXPECT_EQ(dlg->passwordEdit->maxLength(), 80);
+        EXPECT_EQ(dlg->okButton->geometry(), QRect(44, 72, 90, 28));
+        EXPECT_EQ(dlg->cancelButton->geometry(), QRect(205, 72, 90, 28));
         if (typed.empty()) {
-            dlg->CancelBtn->click();
+            dlg->cancelButton->click();
         } else {
-            dlg->Edit1->setText(QString::fromStdString(typed.front()));
+            dlg->passwordEdit->setText(QString::fromStdString(typed.front()));
             typed.erase(typed.begin());
-            dlg->OKBtn->click();
+            dlg->okButton->click();
         }
     };
     QTimer::singleShot(0, answer);
@@ -379,8 +380,7 @@ TEST_F(ZipLib, DamagedMemberNeverReplacesAGoodFile)
     EXPECT_NE(TempDir::Read(tmp / "game/turn.bte"), "the good old turn");
 
     const std::string truncated = Shared("z_truncated.zip");
-    if (truncated.empty())
-        GTEST_SKIP() << "shared test data ../shared/testdata/zip is not beside the repository";
+    REQUIRE_SHARED_DATA(!truncated.empty(), kShared);
     zip.SetZipFileName(truncated);  // no end record: the name is cleared
     zip.ExtrBaseDir = tmp / "game";
     zip.Extract();
@@ -389,8 +389,7 @@ TEST_F(ZipLib, DamagedMemberNeverReplacesAGoodFile)
 
 TEST_F(ZipLib, SharedArchives)
 {
-    if (Shared("z_deflate.zip").empty())
-        GTEST_SKIP() << "shared test data ../shared/testdata/zip is not beside the repository";
+    REQUIRE_SHARED_DATA(!Shared("z_deflate.zip").empty(), kShared);
     const std::string expectedReadme = [&] {
         std::filesystem::create_directories(tmp / "ref");
         Unpack(Shared("z_deflate.zip"), tmp / "ref");
@@ -430,5 +429,82 @@ TEST_F(ZipLib, SharedArchives)
         EXPECT_EQ(Listing(tmp / "game"), (std::vector<std::string>{"notes.txt", "random.bin"})) << name;
     }
 }
+
+// One case per row of the shared zip manifest, through the zip component and the real unzip
+// library with the main window's settings (folder names dropped): the archive as a whole, its
+// comment, or one member.
+class ZipLibCorpus : public ZipLib, public ::testing::WithParamInterface<corpus::Row> {};
+
+std::string Sha256(const std::string& bytes)
+{
+    return QCryptographicHash::hash(QByteArray::fromStdString(bytes), QCryptographicHash::Sha256).toHex().toStdString();
+}
+
+// Archives whose directory the component refuses.
+const std::set<std::string> kRefusedArchives = {"z_not_a_zip.zip", "z_truncated.zip", "z_zip64.zip"};
+// Members in methods the library cannot read: skipped with a message.
+const std::set<std::pair<std::string, std::string>> kUnreadableMembers = {{"z_deflate64.zip", "readme.txt"},
+                                                                          {"z_deflate64.zip", "report.txt"},
+                                                                          {"z_lzma.zip", "readme.txt"},
+                                                                          {"z_lzma.zip", "report.txt"}};
+// Names that point outside the folder: refused, or kept inside it under the bare file name.
+const std::set<std::pair<std::string, std::string>> kEscapingMembers = {
+    {"z_slip_dotdot.zip", "../evil.bte"}, {"z_slip_abs.zip", "/abs/evil.bte"}, {"z_name_dotdot.zip", ".."}};
+
+TEST_P(ZipLibCorpus, GivesWhatTheManifestSays)
+{
+    const corpus::Row& row = GetParam();
+    REQUIRE_MANIFEST_ROW(row, kShared);
+    const std::string archive = kShared + "/" + row.archive;
+    if (row.member == "(comment)") {
+        zip.SetZipFileName(archive);
+        EXPECT_EQ(std::to_string(zip.ArchiveComment.size()), row.size);
+        EXPECT_EQ(Sha256(zip.ArchiveComment), row.sha256);
+        return;
+    }
+    zip.SetPassword("secret");
+    Unpack(archive, tmp / "game");
+    const std::vector<std::string> listed = Listing(tmp / "game");
+    const std::set<std::string> written(listed.begin(), listed.end());
+    // Nothing lands beside the game directory, whatever the archive holds.
+    EXPECT_EQ(Listing(tmp.path()).size(), written.size() + 2) << "something landed outside the game directory";
+    if (kRefusedArchives.count(row.archive)) {
+        EXPECT_NE(zip.ErrCode, 0);
+        EXPECT_TRUE(written.empty());
+        return;
+    }
+    auto fileName = [](const std::string& member) { return member.substr(member.rfind('/') + 1); };
+    if (!row.IsMember()) {
+        // Every member that can be extracted is, and nothing else; the count says so.
+        std::set<std::string> expected, optional;
+        for (const auto& r : corpus::LoadManifest(kShared)) {
+            if (r.archive != row.archive || !r.IsMember() || r.IsDirectory() ||
+                kUnreadableMembers.count({r.archive, r.member}))
+                continue;
+            (kEscapingMembers.count({r.archive, r.member}) ? optional : expected).insert(fileName(r.member));
+        }
+        std::set<std::string> required = written;
+        for (const auto& name : optional)
+            required.erase(name);
+        EXPECT_EQ(required, expected);
+        EXPECT_EQ(zip.SuccessCount, static_cast<int32_t>(written.size())) << zip.Message;
+        return;
+    }
+    if (row.IsDirectory())
+        return;  // folders are dropped with the names
+    const std::string out = tmp / ("game/" + fileName(row.member));
+    if (kUnreadableMembers.count({row.archive, row.member})) {
+        EXPECT_FALSE(written.count(fileName(row.member)));
+        return;
+    }
+    if (kEscapingMembers.count({row.archive, row.member}) && !written.count(fileName(row.member)))
+        return;  // refused
+    ASSERT_TRUE(std::filesystem::is_regular_file(out)) << zip.Message;
+    const std::string content = TempDir::Read(out);
+    EXPECT_EQ(std::to_string(content.size()), row.size);
+    EXPECT_EQ(Sha256(content), row.sha256);
+}
+
+INSTANTIATE_TEST_SUITE_P(Manifest, ZipLibCorpus, ::testing::ValuesIn(corpus::LoadManifest(kShared)), corpus::RowName);
 
 }  // namespace

@@ -64,6 +64,20 @@ TEST(DosDateTime, PacksLocalTimeInTwoSecondSteps)
     EXPECT_EQ(packed, static_cast<int32_t>(((44u << 25) | (3u << 21) | (5u << 16)) | (13u << 11) | (7u << 5) | 29u));
 }
 
+TEST(DosDateTime, UnpacksWhatWasPackedAndRefusesImpossibleFields)
+{
+    const std::time_t t = 1700000000;  // an even second
+    const auto back = UnpackDosDateTime(static_cast<uint32_t>(PackDosDateTime(t)));
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(*back, t);
+    const uint32_t march5 = (44u << 25) | (3u << 21) | (5u << 16);
+    EXPECT_TRUE(UnpackDosDateTime(march5).has_value());
+    EXPECT_FALSE(UnpackDosDateTime((44u << 25) | (13u << 21) | (5u << 16)).has_value());  // month 13
+    EXPECT_FALSE(UnpackDosDateTime((44u << 25) | (3u << 21)).has_value());                 // day 0
+    EXPECT_FALSE(UnpackDosDateTime(march5 | (24u << 11)).has_value());                     // hour 24
+    EXPECT_FALSE(UnpackDosDateTime(march5 | 30u).has_value());                             // second 60
+}
+
 TEST(FileStream, ErrorsCarryTheProgramsTexts)
 {
     TempDir tmp;

@@ -144,11 +144,11 @@ def no_message_box():
 
 
 def entries():
-    return [n.name for n in find("list", "ListBox1") if n is not None]
+    return [n.name for n in find("list", "catalogueList") if n is not None]
 
 
 def entry(name):
-    for n in find("list", "ListBox1"):
+    for n in find("list", "catalogueList"):
         if n is not None and n.name == name:
             return n
     return None
@@ -177,9 +177,9 @@ click(find("page tab", "Battles"))
 click(find("push button", "Refresh"))
 wait_for("the battle in the list", lambda: entry("Battle for the bridge"))
 click(entry("Battle for the bridge"))
-wait_for("the details", lambda: text_of(find("text", "Edit5")) == "Allies")
-if text_of(find("text", "Edit4")) != "7" or text_of(find("text", "Edit1")) != "Turn07.bte":
-    fail("wrong details: turn %r, file %r" % (text_of(find("text", "Edit4")), text_of(find("text", "Edit1"))))
+wait_for("the details", lambda: text_of(find("text", "sideEdit")) == "Allies")
+if text_of(find("text", "turnEdit")) != "7" or text_of(find("text", "filenameEdit")) != "Turn07.bte":
+    fail("wrong details: turn %r, file %r" % (text_of(find("text", "turnEdit")), text_of(find("text", "filenameEdit"))))
 no_message_box()
 shot("battle")
 

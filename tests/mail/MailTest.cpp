@@ -5,13 +5,6 @@
 #include "mail/MailDispatch.h"
 #include "base/Paths.h"
 #include "ui/QtDesktop.h"
-#include "ui/MainWindow.h"
-#include "base/ProgramDir.h"
-#include "support/ConfigFile.h"
-#include "ui/FlatButton.h"
-#include "ui/ListBox.h"
-#include "ui/TabStrip.h"
-#include <QTest>
 
 #include <QWidget>
 
@@ -216,7 +209,7 @@ TEST_F(MailTest, ClientStillRunningCountsAsSuccessAndKeepsRunning)
 
 TEST(QtDesktopWindows, DisablesEveryWindowAndEnablesOnlyThose)
 {
-    base::QtDesktop desktop;
+    ui::QtDesktop desktop;
     auto main = std::make_unique<QWidget>();
     auto hidden = std::make_unique<QWidget>();
     auto alreadyDisabled = std::make_unique<QWidget>();
@@ -234,49 +227,3 @@ TEST(QtDesktopWindows, DisablesEveryWindowAndEnablesOnlyThose)
 }
 
 }  // namespace
-
-// ---- "Send mail" in the main window ----
-
-class MainWindowMailTest : public MailTest {
-protected:
-    void SetUp() override
-    {
-        MailTest::SetUp();
-        base::SetProgramDirectory(tmp_ / "prog");
-        WriteConfig(tmp_ / "prog", tmp_ / "game", tmp_ / "out", tmp_ / "in");
-        TempDir::Write(tmp_ / "game/turn07.bte", BattleText("1 0", "Battle for the bridge", "0 6", "1"));
-        TempDir::Write(tmp_ / "out/Turn07.zip", "PK\x05\x06");
-        form_ = std::make_unique<MainWindow>();
-        form_->show();
-    }
-    void ClickRow(int row)
-    {
-        QTest::mouseClick(form_->ListBox1->viewport(), Qt::LeftButton, {},
-                          form_->ListBox1->visualItemRect(form_->ListBox1->item(row)).center());
-    }
-    void SendMail() { QTest::mouseClick(form_->FlatButton11, Qt::LeftButton, {}, QPoint(5, 5)); }
-    TempDir tmp_;
-    ScopedWinePrefix prefix_ {tmp_ / "wine"};
-    std::unique_ptr<MainWindow> form_;
-};
-
-TEST_F(MainWindowMailTest, OnBattlesTheBattleFileGoesWithItsTitle)
-{
-    SendMail();  // the first entry is selected after the fill
-    EXPECT_EQ(programs_->Args("xdg-email"), (Args {"--utf8", "--subject", "Battle for the bridge", "--body",
-                                                   kBodyHandedOn, "--attach", tmp_ / "game/turn07.bte"}));
-}
-
-TEST_F(MainWindowMailTest, OnOutcomingTheArchiveGoesAndTheFolderKeepsItsBackslash)
-{
-    form_->TabSet1->ClickTab(1);
-    SendMail();
-    ASSERT_EQ(desktop_.shown.size(), 1u);
-    EXPECT_EQ(desktop_.shown[0].text, "Select file!");
-    EXPECT_FALSE(programs_->Args("xdg-email"));
-    ClickRow(0);
-    SendMail();
-    EXPECT_EQ(form_->Config.Current().OutgoingDir(), (tmp_ / "out") + "\\");
-    EXPECT_EQ(programs_->Args("xdg-email"),
-              (Args {"--utf8", "--subject", "Turn07.zip", "--body", kBodyHandedOn, "--attach", tmp_ / "out/Turn07.zip"}));
-}

@@ -63,6 +63,24 @@ public:
         return a.first;
     }
 
+    // Everything shown of one kind, in order.
+    std::vector<Shown> Of(Shown::Kind kind) const
+    {
+        std::vector<Shown> out;
+        for (const auto& s : shown)
+            if (s.kind == kind)
+                out.push_back(s);
+        return out;
+    }
+    // The texts of every message, box and error, in order.
+    std::vector<std::string> Messages() const
+    {
+        std::vector<std::string> out;
+        for (const auto& s : shown)
+            if (s.kind == Shown::Message || s.kind == Shown::Box || s.kind == Shown::Error)
+                out.push_back(s.text);
+        return out;
+    }
     std::vector<std::string> Errors() const
     {
         std::vector<std::string> out;

@@ -35,7 +35,7 @@ public:
         ScriptedDesktop::StartProgram(file, workDir);
         real.StartProgram(file, workDir);
     }
-    base::QtDesktop real;
+    ui::QtDesktop real;
 };
 
 class DialogsTest : public ::testing::Test {
@@ -64,6 +64,8 @@ protected:
         TempDir::Write(tmp / "prog/turnex.dat", std::string(reinterpret_cast<const char*>(s.Image.data()), s.Image.size()));
     }
     std::string ConfigFile() { return TempDir::Read(tmp / "prog/turnex.dat"); }
+    // Zeroes turnex.dat on disk, keeping its size.
+    void BlankConfigFile() { TempDir::Write(tmp / "prog/turnex.dat", std::string(app::kConfigSize, '\0')); }
     TempDir tmp;
     ScopedWinePrefix prefix {tmp / "wine"};
     StartingDesktop desktop;
@@ -75,74 +77,82 @@ void ClickFlat(FlatButton* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(
 
 TEST_F(DialogsTest, SelectAnotherGame)
 {
-    MainWindow form;
-    form.show();
-    ASSERT_EQ(form.Label8->text(), QStringLiteral("Grey Coast"));
-    form.TabSet1->ClickTab(1);
-    form.Edit1->setText(QStringLiteral("details"));
+    MainWindow window;
+    window.show();
+    ASSERT_EQ(window.gameTitleLabel->text(), QStringLiteral("Grey Coast"));
+    window.catalogueTabs->ClickTab(1);
+    window.filenameEdit->setText(QStringLiteral("details"));
     WhenModal<GameSelectDialog>([](GameSelectDialog* d) {
-        EXPECT_EQ(d->RadioGroup1->ItemIndex(), 1);  // preset from the current game
+        EXPECT_EQ(d->gameGroup->ItemIndex(), 1);  // preset from the current game
         EXPECT_EQ(d->size(), QSize(250, 300));
-        d->RadioGroup1->Item(2)->click();
-        ClickFlat(d->FlatButton1);
+        d->gameGroup->Item(2)->click();
+        ClickFlat(d->okButton);
     });
-    ClickFlat(form.FlatButton10);
+    ClickFlat(window.selectGameButton);
     const std::string file = ConfigFile();
     EXPECT_EQ(file[770], 0);
     EXPECT_EQ(file[1541], 0);
     EXPECT_EQ(file[2312], 1);
-    EXPECT_EQ(form.Label8->text(), QStringLiteral("Jade Tide"));
-    EXPECT_EQ(form.Config.GameDir, tmp / "game2");
-    ASSERT_EQ(form.ListBox1->count(), 1);
-    EXPECT_EQ(form.ListBox1->item(0)->text(), QStringLiteral("o2.zip"));  // still "Outcoming"
-    EXPECT_TRUE(form.Edit1->text().isEmpty());
+    EXPECT_EQ(window.gameTitleLabel->text(), QStringLiteral("Jade Tide"));
+    EXPECT_EQ(window.config.GameDir, tmp / "game2");
+    ASSERT_EQ(window.catalogueList->count(), 1);
+    EXPECT_EQ(window.catalogueList->item(0)->text(), QStringLiteral("o2.zip"));  // still "Outcoming"
+    EXPECT_TRUE(window.filenameEdit->text().isEmpty());
 }
 
 TEST_F(DialogsTest, ConfirmingTheCurrentGameStillRewritesAndRefills)
 {
-    MainWindow form;
-    form.show();
+    MainWindow window;
+    window.show();
+    const std::string file = ConfigFile();
+    // The disk no longer holds what the window does: only a rewrite brings the table back, and
+    // the whole table goes, with what other records changed in memory.
+    BlankConfigFile();
+    window.config.Profile(0).SetOutgoingDir("changed in memory");
     fs::remove(tmp / "game1/b.bte");
-    WhenModal<GameSelectDialog>([](GameSelectDialog* d) { ClickFlat(d->FlatButton1); });
-    ClickFlat(form.FlatButton10);
-    EXPECT_EQ(form.ListBox1->count(), 0);
-    EXPECT_EQ(ConfigFile()[1541], 1);
+    WhenModal<GameSelectDialog>([](GameSelectDialog* d) { ClickFlat(d->okButton); });
+    ClickFlat(window.selectGameButton);
+    EXPECT_EQ(window.catalogueList->count(), 0);
+    std::string expected = file;
+    const std::string changed = std::string(1, 17) + "changed in memory";
+    expected.replace(app::GameProfileLayout::OutgoingDir, changed.size(), changed);
+    EXPECT_EQ(ConfigFile(), expected);
 }
 
 TEST_F(DialogsTest, CancelChangesNothing)
 {
-    MainWindow form;
-    form.show();
+    MainWindow window;
+    window.show();
     const auto before = fs::last_write_time(tmp / "prog/turnex.dat");
     const std::string file = ConfigFile();
     WhenModal<GameSelectDialog>([](GameSelectDialog* d) {
-        d->RadioGroup1->Item(0)->click();
+        d->gameGroup->Item(0)->click();
         d->reject();  // closed another way: Cancel
     });
-    ClickFlat(form.FlatButton10);
+    ClickFlat(window.selectGameButton);
     EXPECT_EQ(ConfigFile(), file);
     EXPECT_EQ(fs::last_write_time(tmp / "prog/turnex.dat"), before);
-    EXPECT_EQ(form.Config.CurrentGame, 1);
-    EXPECT_TRUE(form.Config.Profile(1).Selected());
-    EXPECT_FALSE(form.Config.Profile(0).Selected());
+    EXPECT_EQ(window.config.CurrentGame, 1);
+    EXPECT_TRUE(window.config.Profile(1).Selected());
+    EXPECT_FALSE(window.config.Profile(0).Selected());
 }
 
 TEST_F(DialogsTest, AFailedSaveLeavesTheWindowOnTheOldGame)
 {
-    MainWindow form;
-    form.show();
+    MainWindow window;
+    window.show();
     fs::remove(tmp / "prog/turnex.dat");
     WhenModal<GameSelectDialog>([](GameSelectDialog* d) {
-        d->RadioGroup1->Item(0)->click();
-        ClickFlat(d->FlatButton1);
+        d->gameGroup->Item(0)->click();
+        ClickFlat(d->okButton);
     });
-    ClickFlat(form.FlatButton10);
+    ClickFlat(window.selectGameButton);
     EXPECT_EQ(desktop.Errors(), (std::vector<std::string> {"Cannot open file " + (tmp / "prog/turnex.dat") + "."}));
-    EXPECT_EQ(form.Config.CurrentGame, 0);
-    EXPECT_TRUE(form.Config.Profile(0).Selected());
-    EXPECT_FALSE(form.Config.Profile(1).Selected());
-    EXPECT_EQ(form.Label8->text(), QStringLiteral("Grey Coast"));
-    EXPECT_EQ(form.Config.GameDir, tmp / "game1");
+    EXPECT_EQ(window.config.CurrentGame, 0);
+    EXPECT_TRUE(window.config.Profile(0).Selected());
+    EXPECT_FALSE(window.config.Profile(1).Selected());
+    EXPECT_EQ(window.gameTitleLabel->text(), QStringLiteral("Grey Coast"));
+    EXPECT_EQ(window.config.GameDir, tmp / "game1");
 }
 
 namespace {
@@ -187,44 +197,35 @@ TEST_F(DialogsTest, RunGameStartsTheGameThroughWine)
     WriteProfiles(0);
     TempDir::Write(tmp / "game0/Iron Plain.EXE", "");
     {
-        MainWindow form;
-        form.show();
-        ClickFlat(form.FlatButton9);  // no mod: no question
+        MainWindow window;
+        window.show();
+        ClickFlat(window.runGameButton);  // no mod: no question
         EXPECT_EQ(WaitFor(log), (tmp / "game0") + "\n" + (tmp / "game0/Iron Plain.EXE") + "\n");
         EXPECT_EQ(desktop.shown.back().text, (tmp / "game0") + "\\iron plain.exe");
     }
     fs::remove(log);
     TempDir::Write(tmp / "game0/iron plain#.exe", "");
-    MainWindow form;
-    form.show();
+    MainWindow window;
+    window.show();
     WhenModal<ModChoiceDialog>([](ModChoiceDialog* d) {
         EXPECT_EQ(d->windowTitle(), QStringLiteral("Select game mod"));
         QTest::keyClick(d, Qt::Key_Return);
     });
-    ClickFlat(form.FlatButton9);
+    ClickFlat(window.runGameButton);
     EXPECT_EQ(WaitFor(log), (tmp / "game0") + "\n" + (tmp / "game0/Iron Plain.EXE") + "\n");
     fs::remove(log);
     WhenModal<ModChoiceDialog>([](ModChoiceDialog* d) { QTest::keyClick(d, Qt::Key_Escape); });
-    ClickFlat(form.FlatButton9);
+    ClickFlat(window.runGameButton);
     EXPECT_EQ(WaitFor(log), (tmp / "game0") + "\n" + (tmp / "game0/iron plain#.exe") + "\n");
 }
 
-TEST_F(DialogsTest, ADriveRootGameDirectoryGivesADoubledSeparator)
+TEST_F(DialogsTest, TheDesktopRunsADriveLetterProgramThroughWineInItsFolder)
 {
     const std::string log = InstallFakeWine(tmp);
     ScopedPath path(tmp / "bin");
-    fs::create_directories(tmp / "wine/drive_c");
     TempDir::Write(tmp / "wine/drive_c/jade tide.exe", "");
-    app::ConfigState s;
-    for (size_t g = 0; g < 3; ++g) {
-        s.Profile(g).SetGameDir("c:\\");
-        s.Profile(g).SetSelected(g == 2);
-    }
-    TempDir::Write(tmp / "prog/turnex.dat", std::string(reinterpret_cast<const char*>(s.Image.data()), s.Image.size()));
-    MainWindow form;
-    form.show();
-    ClickFlat(form.FlatButton9);
-    EXPECT_EQ(desktop.shown.back().text, "c:\\\\jade tide.exe");
+    // A game folder stored as a drive root gives a doubled separator, which the platform accepts.
+    desktop.real.StartProgram("c:\\\\jade tide.exe", "c:\\");
     EXPECT_EQ(WaitFor(log), (tmp / "wine/drive_c") + "\n" + (tmp / "wine/drive_c/jade tide.exe") + "\n");
 }
 
@@ -232,72 +233,73 @@ TEST_F(DialogsTest, ADriveRootGameDirectoryGivesADoubledSeparator)
 
 TEST_F(DialogsTest, OptionsOkWithoutChangeRewritesAndRefillsKeepingTheDetails)
 {
-    MainWindow form;
-    form.show();
-    form.Edit2->setText(QStringLiteral("kept"));
+    MainWindow window;
+    window.show();
+    window.visibilityEdit->setText(QStringLiteral("kept"));
     const std::string file = ConfigFile();
+    BlankConfigFile();  // only a rewrite brings the table back
     fs::remove(tmp / "game1/b.bte");
     WhenModal<OptionsDialog>([this](OptionsDialog* d) {
-        EXPECT_EQ(d->Label1->text(), QStringLiteral("Grey Coast - Options"));
-        EXPECT_EQ(d->Edit1->text().toStdString(), tmp / "out1");
-        EXPECT_EQ(d->Edit2->text().toStdString(), tmp / "in1");
-        EXPECT_EQ(d->Edit3->text().toStdString(), tmp / "game1");
-        EXPECT_EQ(d->RadioGroup1->ItemIndex(), 1);
-        EXPECT_EQ(d->FlatButton4->toolTip(), QStringLiteral("Change incomig directory"));
-        ClickFlat(d->FlatButton1);
+        EXPECT_EQ(d->titleLabel->text(), QStringLiteral("Grey Coast - Options"));
+        EXPECT_EQ(d->outgoingEdit->text().toStdString(), tmp / "out1");
+        EXPECT_EQ(d->incomingEdit->text().toStdString(), tmp / "in1");
+        EXPECT_EQ(d->gameDirEdit->text().toStdString(), tmp / "game1");
+        EXPECT_EQ(d->zipOverwriteGroup->ItemIndex(), 1);
+        EXPECT_EQ(d->browseIncomingButton->toolTip(), QStringLiteral("Change incomig directory"));
+        ClickFlat(d->okButton);
     });
-    ClickFlat(form.FlatButton2);
+    ClickFlat(window.optionsButton);
     EXPECT_EQ(ConfigFile(), file);
-    EXPECT_EQ(form.ListBox1->count(), 0);  // refilled
-    EXPECT_EQ(form.Edit2->text(), QStringLiteral("kept"));
+    EXPECT_EQ(window.catalogueList->count(), 0);  // refilled
+    EXPECT_EQ(window.visibilityEdit->text(), QStringLiteral("kept"));
 }
 
 TEST_F(DialogsTest, OptionsCancelAfterChoosingFolders)
 {
-    MainWindow form;
-    form.show();
+    MainWindow window;
+    window.show();
     const std::string file = ConfigFile();
     desktop.folderAnswers = {std::string("/elsewhere/out"), std::nullopt};
     WhenModal<OptionsDialog>([](OptionsDialog* d) {
-        ClickFlat(d->FlatButton3);
-        EXPECT_EQ(d->Edit1->text(), QStringLiteral("/elsewhere/out"));
-        ClickFlat(d->FlatButton5);  // browser cancelled: the edit keeps its text
-        ClickFlat(d->FlatButton2);
+        ClickFlat(d->browseOutgoingButton);
+        EXPECT_EQ(d->outgoingEdit->text(), QStringLiteral("/elsewhere/out"));
+        ClickFlat(d->browseGameDirButton);  // browser cancelled: the edit keeps its text
+        ClickFlat(d->cancelButton);
     });
-    ClickFlat(form.FlatButton2);
+    ClickFlat(window.optionsButton);
     ASSERT_GE(desktop.shown.size(), 2u);
     EXPECT_EQ(desktop.shown[0].text, "Select outcoming directory: ");
     EXPECT_EQ(desktop.shown[1].text, "Select game directory: ");
     EXPECT_EQ(ConfigFile(), file);
-    EXPECT_EQ(form.Config.Current().OutgoingDir(), tmp / "out1");
+    EXPECT_EQ(window.config.Current().OutgoingDir(), tmp / "out1");
     WhenModal<OptionsDialog>([this](OptionsDialog* d) {
-        EXPECT_EQ(d->Edit1->text().toStdString(), tmp / "out1");
-        EXPECT_EQ(d->Edit3->text().toStdString(), tmp / "game1");
-        ClickFlat(d->FlatButton2);
+        EXPECT_EQ(d->outgoingEdit->text().toStdString(), tmp / "out1");
+        EXPECT_EQ(d->gameDirEdit->text().toStdString(), tmp / "game1");
+        ClickFlat(d->cancelButton);
     });
-    ClickFlat(form.FlatButton2);
+    ClickFlat(window.optionsButton);
 }
 
 TEST_F(DialogsTest, OptionsRuleAboveTwoShowsNeverAndANewGameFolderIsListed)
 {
     WriteProfiles(1, 7);
-    MainWindow form;
-    form.show();
+    MainWindow window;
+    window.show();
     TempDir::Write(tmp / "new/x.bte", BattleText("1 0", "New one", "0 6", "1"));
     TempDir::Write(tmp / "new/y.bte", BattleText("1 0", "Other", "0 6", "1"));
     const std::string longDir = "/" + std::string(300, 'd');
     desktop.folderAnswers = {tmp / "new", longDir};
     WhenModal<OptionsDialog>([](OptionsDialog* d) {
-        EXPECT_EQ(d->RadioGroup1->ItemIndex(), 2);
-        ClickFlat(d->FlatButton5);
-        ClickFlat(d->FlatButton4);
-        ClickFlat(d->FlatButton1);
+        EXPECT_EQ(d->zipOverwriteGroup->ItemIndex(), 2);
+        ClickFlat(d->browseGameDirButton);
+        ClickFlat(d->browseIncomingButton);
+        ClickFlat(d->okButton);
     });
-    ClickFlat(form.FlatButton2);
+    ClickFlat(window.optionsButton);
     EXPECT_EQ(static_cast<uint8_t>(ConfigFile()[771 + 513]), 2);
-    EXPECT_EQ(form.Config.GameDir, tmp / "new");
-    EXPECT_EQ(form.Config.Current().IncomingDir(), longDir.substr(0, 255));
-    ASSERT_EQ(form.ListBox1->count(), 2);
-    EXPECT_EQ(form.ListBox1->item(0)->text(), QStringLiteral("New one"));
-    EXPECT_EQ(form.ListBox1->currentRow(), 0);
+    EXPECT_EQ(window.config.GameDir, tmp / "new");
+    EXPECT_EQ(window.config.Current().IncomingDir(), longDir.substr(0, 255));
+    ASSERT_EQ(window.catalogueList->count(), 2);
+    EXPECT_EQ(window.catalogueList->item(0)->text(), QStringLiteral("New one"));
+    EXPECT_EQ(window.catalogueList->currentRow(), 0);
 }

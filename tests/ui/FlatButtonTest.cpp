@@ -17,7 +17,7 @@ protected:
     void SetUp() override
     {
         parent.resize(200, 100);
-        button = new FlatButton(&parent, QStringLiteral("FlatButton1"));
+        button = new FlatButton(&parent, QStringLiteral("compressButton"));
         button->setGeometry(10, 10, 97, 23);
         button->SetColor(kFace);
         button->SetRaiseColor(kRaise);
@@ -74,7 +74,7 @@ protected:
 TEST(FlatButton, CreationValues)
 {
     QWidget parent;
-    FlatButton b(&parent, QStringLiteral("FlatButton7"));
+    FlatButton b(&parent, QStringLiteral("deleteButton"));
     EXPECT_EQ(b.size(), QSize(89, 23));
     EXPECT_EQ(b.Color(), QColor(52, 105, 165));
     EXPECT_EQ(b.RaiseColor(), QColor(138, 162, 215));
@@ -84,7 +84,7 @@ TEST(FlatButton, CreationValues)
     EXPECT_EQ(b.FontColor(), QColor(255, 255, 255));
     EXPECT_TRUE(b.ShowHint());
     EXPECT_TRUE(b.Enabled());
-    EXPECT_EQ(b.Caption(), QStringLiteral("FlatButton7"));  // placed on a parent: its name
+    EXPECT_EQ(b.Caption(), QStringLiteral("deleteButton"));  // placed on a parent: its name
     EXPECT_EQ(b.focusPolicy(), Qt::NoFocus);
     EXPECT_EQ(b.cursor().shape(), Qt::PointingHandCursor);
     FlatButton loose(nullptr, QStringLiteral("Loose"));
@@ -97,12 +97,20 @@ TEST(FlatButton, CreationValues)
     EXPECT_TRUE(b.toolTip().isEmpty());
 }
 
+TEST(FlatButton, CaptionCornerIsHalfTheFaceLessHalfTheCaption)
+{
+    // A 97 x 23 button with a caption of 30 x 13 pixels in its font.
+    EXPECT_EQ(FlatButton::CaptionCorner(QSize(97, 23), QSize(30, 13), false), QPoint(33, 5));
+    EXPECT_EQ(FlatButton::CaptionCorner(QSize(97, 23), QSize(30, 13), true), QPoint(35, 7));
+    // Each half is truncated on its own: 48 - 15 and 12 - 6, not (96 - 31) / 2 and (24 - 13) / 2.
+    EXPECT_EQ(FlatButton::CaptionCorner(QSize(96, 24), QSize(31, 13), false), QPoint(33, 6));
+}
+
 TEST_F(FlatButtonTest, RaisedFace)
 {
     const QImage face = Face();
     const int w = 97, h = 23;
-    QFontMetrics fm(button->font());
-    const QPoint corner(w / 2 - fm.horizontalAdvance(button->Caption()) / 2, h / 2 - fm.height() / 2);
+    const QPoint corner = button->CaptionOrigin();
     EXPECT_TRUE(CaptionDrawnAt(face, corner));
     EXPECT_FALSE(CaptionDrawnAt(face, corner + QPoint(1, 0)));
     // Frame, two-pixel highlight left and top, two-pixel shadow right and bottom.
@@ -121,9 +129,8 @@ TEST_F(FlatButtonTest, PressedFaceAndClick)
     QTest::mousePress(button, Qt::LeftButton, {}, QPoint(20, 10));
     EXPECT_EQ(events, (QStringList {"down 20,10"}));
     const QImage pressed = Face();
-    QFontMetrics fm(button->font());
-    const QPoint corner(97 / 2 - fm.horizontalAdvance(button->Caption()) / 2 + 2, 23 / 2 - fm.height() / 2 + 2);
-    EXPECT_TRUE(CaptionDrawnAt(pressed, corner));
+    EXPECT_TRUE(CaptionDrawnAt(pressed, button->CaptionOrigin() + QPoint(2, 2)));
+    EXPECT_FALSE(CaptionDrawnAt(pressed, button->CaptionOrigin()));
     EXPECT_EQ(QColor(pressed.pixel(40, 1)), QColor(Qt::black));  // the dark line below the top edge
     EXPECT_EQ(QColor(pressed.pixel(1, 11)), kFace);              // no highlight
     EXPECT_EQ(QColor(pressed.pixel(95, 11)), kFace);             // no shadow

@@ -53,89 +53,91 @@ QString TextOf(QWidget* w)
 
 TEST_F(MainWindowTest, LayoutNamesAndTexts)
 {
-    auto form = Start();
-    EXPECT_EQ(form->size(), QSize(640, 480));
-    EXPECT_EQ(form->Client->geometry(), QRect(1, 1, 638, 478));
-    EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_EQ(form->windowTitle(), QStringLiteral("Kestrel Series - Turnmail manager"));
+    auto window = Start();
+    EXPECT_EQ(window->size(), QSize(640, 480));
+    EXPECT_EQ(window->clientArea->geometry(), QRect(1, 1, 638, 478));
+    EXPECT_TRUE(window->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Kestrel Series - Turnmail manager"));
     EXPECT_EQ(QApplication::applicationDisplayName(), QStringLiteral("Turnmail save file manager - KS"));
 
     const Expected table[] = {
-        {"Label1", {16, 86, 0, 0}, "Turnmail games"},
-        {"Label2", {264, 414, 0, 0}, "Filename"},
-        {"Label3", {264, 366, 0, 0}, "Visibility"},
-        {"Label4", {264, 318, 0, 0}, "Length"},
-        {"Label5", {264, 270, 0, 0}, "Current turn"},
-        {"Label6", {264, 222, 0, 0}, "Playing side"},
-        {"Label7", {264, 86, 0, 0}, "User comments"},
-        {"FlatButton1", {496, 436, 97, 23}, "Exit"},
-        {"FlatButton2", {496, 332, 97, 23}, "Options"},
-        {"FlatButton3", {496, 260, 97, 23}, "Refresh"},
-        {"FlatButton4", {496, 100, 97, 23}, "Compress"},
-        {"FlatButton5", {496, 132, 97, 23}, "Copy"},
-        {"FlatButton6", {496, 164, 97, 23}, "Move"},
-        {"FlatButton7", {496, 196, 97, 23}, "Delete"},
-        {"FlatButton8", {496, 228, 97, 23}, "Help"},
-        {"FlatButton9", {496, 404, 97, 23}, "Run Game"},
-        {"FlatButton10", {496, 300, 97, 23}, "Select Game"},
-        {"FlatButton11", {496, 372, 97, 23}, "Send mail"},
-        {"Label8", {245, 14, 0, 0}, "Iron Plain"},
-        {"ListBox1", {16, 120, 233, 337}, ""},
-        {"Edit1", {264, 436, 177, 21}, ""},
-        {"TabSet1", {17, 103, 230, 17}, ""},
-        {"Edit2", {264, 388, 177, 21}, ""},
-        {"Edit3", {264, 340, 177, 21}, ""},
-        {"Edit4", {264, 292, 177, 21}, ""},
-        {"Edit5", {264, 244, 177, 21}, ""},
-        {"Memo1", {264, 104, 177, 113}, ""},
+        {"listTitleLabel", {16, 86, 0, 0}, "Turnmail games"},
+        {"filenameLabel", {264, 414, 0, 0}, "Filename"},
+        {"visibilityLabel", {264, 366, 0, 0}, "Visibility"},
+        {"lengthLabel", {264, 318, 0, 0}, "Length"},
+        {"turnLabel", {264, 270, 0, 0}, "Current turn"},
+        {"sideLabel", {264, 222, 0, 0}, "Playing side"},
+        {"notesLabel", {264, 86, 0, 0}, "User comments"},
+        {"exitButton", {496, 436, 97, 23}, "Exit"},
+        {"optionsButton", {496, 332, 97, 23}, "Options"},
+        {"refreshButton", {496, 260, 97, 23}, "Refresh"},
+        {"compressButton", {496, 100, 97, 23}, "Compress"},
+        {"copyButton", {496, 132, 97, 23}, "Copy"},
+        {"moveButton", {496, 164, 97, 23}, "Move"},
+        {"deleteButton", {496, 196, 97, 23}, "Delete"},
+        {"helpButton", {496, 228, 97, 23}, "Help"},
+        {"runGameButton", {496, 404, 97, 23}, "Run Game"},
+        {"selectGameButton", {496, 300, 97, 23}, "Select Game"},
+        {"sendMailButton", {496, 372, 97, 23}, "Send mail"},
+        {"gameTitleLabel", {245, 14, 0, 0}, "Iron Plain"},
+        {"catalogueList", {16, 120, 233, 337}, ""},
+        {"filenameEdit", {264, 436, 177, 21}, ""},
+        {"catalogueTabs", {17, 103, 230, 17}, ""},
+        {"visibilityEdit", {264, 388, 177, 21}, ""},
+        {"lengthEdit", {264, 340, 177, 21}, ""},
+        {"turnEdit", {264, 292, 177, 21}, ""},
+        {"sideEdit", {264, 244, 177, 21}, ""},
+        {"notesEdit", {264, 104, 177, 113}, ""},
     };
     for (const auto& e : table) {
         SCOPED_TRACE(e.name);
-        auto* w = form->findChild<QWidget*>(QString::fromLatin1(e.name));
+        auto* w = window->findChild<QWidget*>(QString::fromLatin1(e.name));
         ASSERT_NE(w, nullptr);
         EXPECT_EQ(w->pos(), e.geometry.topLeft());
         if (e.geometry.width() > 0) {
             EXPECT_EQ(w->size(), e.geometry.size());
         }
         EXPECT_EQ(TextOf(w), QString::fromLatin1(e.text));
-        EXPECT_EQ(w->parentWidget(), form->Client);
+        EXPECT_EQ(w->parentWidget(), window->clientArea);
     }
-    const std::pair<FlatButton*, const char*> hints[] = {
-        {form->FlatButton1, "Exit"}, {form->FlatButton4, "ZIP"}, {form->FlatButton9, "Run selected game"},
-        {form->FlatButton10, "Select KS game"}, {form->FlatButton11, "Open new message with attachment"}};
+    const std::pair<FlatButton*, const char*> hints[] = {{window->exitButton, "Exit"},
+                                                         {window->compressButton, "ZIP"},
+                                                         {window->runGameButton, "Run selected game"},
+                                                         {window->selectGameButton, "Select KS game"},
+                                                         {window->sendMailButton, "Open new message with attachment"}};
     for (auto [b, hint] : hints)
         EXPECT_EQ(b->toolTip(), QString::fromLatin1(hint));
-    EXPECT_EQ(form->FlatButton1->FontColor(), QColor(255, 0, 0));
-    EXPECT_EQ(form->FlatButton2->FontColor(), QColor(0, 255, 255));
-    EXPECT_EQ(form->FlatButton9->FontColor(), QColor(255, 255, 0));
-    EXPECT_EQ(form->FlatButton4->FontColor(), QColor(0, 255, 0));
-    EXPECT_EQ(form->FlatButton3->Color(), QColor(51, 51, 51));
-    EXPECT_EQ(form->FlatButton3->RaiseColor(), QColor(102, 102, 102));
-    EXPECT_EQ(form->Label8->font().pixelSize(), 17);
-    EXPECT_EQ(form->Label1->font().family(), QStringLiteral("Verdana"));
-    EXPECT_EQ(form->Edit1->palette().color(QPalette::Base), QColor(Qt::black));
-    EXPECT_EQ(form->Edit1->palette().color(QPalette::Text), QColor(255, 255, 0));
-    EXPECT_TRUE(form->Edit1->isReadOnly());
-    EXPECT_EQ(form->Edit1->focusPolicy(), Qt::NoFocus);
-    EXPECT_EQ(form->TabSet1->count(), 3);
-    EXPECT_EQ(form->TabSet1->tabText(1), QStringLiteral("Outcoming"));
-    EXPECT_EQ(form->TabSet1->currentIndex(), 0);
+    EXPECT_EQ(window->exitButton->FontColor(), QColor(255, 0, 0));
+    EXPECT_EQ(window->optionsButton->FontColor(), QColor(0, 255, 255));
+    EXPECT_EQ(window->runGameButton->FontColor(), QColor(255, 255, 0));
+    EXPECT_EQ(window->compressButton->FontColor(), QColor(0, 255, 0));
+    EXPECT_EQ(window->refreshButton->Color(), QColor(51, 51, 51));
+    EXPECT_EQ(window->refreshButton->RaiseColor(), QColor(102, 102, 102));
+    EXPECT_EQ(window->gameTitleLabel->font().pixelSize(), 17);
+    EXPECT_EQ(window->listTitleLabel->font().family(), QStringLiteral("Verdana"));
+    EXPECT_EQ(window->filenameEdit->palette().color(QPalette::Base), QColor(Qt::black));
+    EXPECT_EQ(window->filenameEdit->palette().color(QPalette::Text), QColor(255, 255, 0));
+    EXPECT_TRUE(window->filenameEdit->isReadOnly());
+    EXPECT_EQ(window->filenameEdit->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(window->catalogueTabs->count(), 3);
+    EXPECT_EQ(window->catalogueTabs->tabText(1), QStringLiteral("Outcoming"));
+    EXPECT_EQ(window->catalogueTabs->currentIndex(), 0);
 }
 
 TEST_F(MainWindowTest, ControlsAreReachableThroughAccessibility)
 {
-    auto form = Start();
-    form->show();
-    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(form->FlatButton8);
+    auto window = Start();
+    window->show();
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(window->helpButton);
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->role(), QAccessible::Button);
     EXPECT_EQ(button->text(QAccessible::Name), QStringLiteral("Help"));
-    QAccessibleInterface* label = QAccessible::queryAccessibleInterface(form->Label8);
+    QAccessibleInterface* label = QAccessible::queryAccessibleInterface(window->gameTitleLabel);
     EXPECT_EQ(label->text(QAccessible::Name), QStringLiteral("Iron Plain"));
-    form->Edit2->setText(QStringLiteral("3"));
-    QAccessibleInterface* edit = QAccessible::queryAccessibleInterface(form->Edit2);
+    window->visibilityEdit->setText(QStringLiteral("3"));
+    QAccessibleInterface* edit = QAccessible::queryAccessibleInterface(window->visibilityEdit);
     EXPECT_EQ(edit->role(), QAccessible::EditableText);
-    EXPECT_EQ(edit->text(QAccessible::Name), QStringLiteral("Edit2"));
+    EXPECT_EQ(edit->text(QAccessible::Name), QStringLiteral("visibilityEdit"));
     EXPECT_EQ(edit->text(QAccessible::Value), QStringLiteral("3"));
     // The press action of a button runs its handler.
     button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
@@ -146,9 +148,9 @@ TEST_F(MainWindowTest, ControlsAreReachableThroughAccessibility)
 TEST_F(MainWindowTest, FirstStartAndTheLastFlaggedRecord)
 {
     {
-        auto form = Start();
+        auto window = Start();
         EXPECT_TRUE(desktop.Errors().empty());
-        EXPECT_EQ(form->Label8->text(), QStringLiteral("Iron Plain"));
+        EXPECT_EQ(window->gameTitleLabel->text(), QStringLiteral("Iron Plain"));
         EXPECT_EQ(fs::file_size(tmp / "prog/turnex.dat"), 2313u);
     }
     std::string file = TempDir::Read(tmp / "prog/turnex.dat");
@@ -156,22 +158,22 @@ TEST_F(MainWindowTest, FirstStartAndTheLastFlaggedRecord)
     file[1541] = 1;
     file[2312] = 1;
     TempDir::Write(tmp / "prog/turnex.dat", file);
-    auto form = Start();
-    EXPECT_EQ(form->Label8->text(), QStringLiteral("Jade Tide"));
-    EXPECT_EQ(form->Config.CurrentGame, 2);
+    auto window = Start();
+    EXPECT_EQ(window->gameTitleLabel->text(), QStringLiteral("Jade Tide"));
+    EXPECT_EQ(window->config.CurrentGame, 2);
 }
 
 TEST_F(MainWindowTest, UncreatableConfigurationStillOpensTheWindow)
 {
     const std::string dir = tmp / "not-there";
     base::SetProgramDirectory(dir);
-    auto form = Start();
+    auto window = Start();
     ASSERT_EQ(desktop.Errors().size(), 1u);
     EXPECT_EQ(desktop.Errors()[0], "Cannot create file " + dir + "/turnex.dat.");
-    EXPECT_TRUE(form->Label8->text().isEmpty());
-    EXPECT_EQ(form->ListBox1->count(), 0);
-    EXPECT_EQ(form->Config.CurrentGame, 0);
-    EXPECT_TRUE(form->Config.GameDir.empty());
+    EXPECT_TRUE(window->gameTitleLabel->text().isEmpty());
+    EXPECT_EQ(window->catalogueList->count(), 0);
+    EXPECT_EQ(window->config.CurrentGame, 0);
+    EXPECT_TRUE(window->config.GameDir.empty());
 }
 
 TEST_F(MainWindowTest, LocationOfAnotherTypeIsReportedAndTheNextStartRecreates)
@@ -179,29 +181,29 @@ TEST_F(MainWindowTest, LocationOfAnotherTypeIsReportedAndTheNextStartRecreates)
     TempDir::Write(tmp / "wine/user.reg",
                    "WINE REGISTRY Version 2\n[Software\\\\Vantaris\\\\Jade Tide] 1\n\"location\"=hex:01,02\n");
     {
-        auto form = Start();
+        auto window = Start();
         ASSERT_EQ(desktop.Errors().size(), 1u);
         // "'" sorts below ".", so the box adds no full stop.
         EXPECT_EQ(desktop.Errors()[0], "Invalid data type for 'location'");
-        EXPECT_TRUE(form->Label8->text().isEmpty());
+        EXPECT_TRUE(window->gameTitleLabel->text().isEmpty());
     }
     EXPECT_FALSE(fs::exists(tmp / "prog/turnex.dat"));
     TempDir::Write(tmp / "wine/user.reg",
                    "WINE REGISTRY Version 2\n[Software\\\\Vantaris\\\\Jade Tide] 1\n\"location\"=\"c:\\\\jade\"\n");
-    auto form = Start();
+    auto window = Start();
     EXPECT_EQ(desktop.Errors().size(), 1u);
     EXPECT_EQ(fs::file_size(tmp / "prog/turnex.dat"), 2313u);
-    EXPECT_EQ(form->Config.Profile(2).GameDir(), "c:\\jade");
+    EXPECT_EQ(window->config.Profile(2).GameDir(), "c:\\jade");
 }
 
 TEST_F(MainWindowTest, ExitClosesWithoutSaving)
 {
-    auto form = Start();
-    form->show();
+    auto window = Start();
+    window->show();
     const auto before = TempDir::Read(tmp / "prog/turnex.dat");
-    form->Config.Current().SetGameDir("changed");
-    form->Button1Click();
-    EXPECT_FALSE(form->isVisible());
+    window->config.Current().SetGameDir("changed");
+    window->onExitClicked();
+    EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(TempDir::Read(tmp / "prog/turnex.dat"), before);
 }
 
@@ -209,7 +211,7 @@ TEST(HelpViewer, ShowsThePagesOrSaysItCannotFindThem)
 {
     TempDir tmp;
     TempDir::Write(tmp / "help/index.html", "<html><body><h1>turnex help</h1></body></html>");
-    base::QtDesktop desktop;
+    ui::QtDesktop desktop;
     desktop.ShowHelp(tmp / "help/index.html");
     ASSERT_NE(desktop.HelpWindow(), nullptr);
     EXPECT_TRUE(desktop.HelpWindow()->isVisible());
@@ -230,7 +232,7 @@ TEST(FolderBrowser, ChoosesAFolderOrNothing)
 {
     TempDir tmp;
     std::filesystem::create_directories(tmp / "Out");
-    base::QtDesktop desktop;
+    ui::QtDesktop desktop;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);

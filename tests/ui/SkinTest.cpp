@@ -40,6 +40,13 @@ protected:
         QMouseEvent e(QEvent::MouseMove, local, target->mapToGlobal(local), Qt::NoButton, held, Qt::NoModifier);
         QApplication::sendEvent(target, &e);
     }
+    std::unique_ptr<MainWindow> ShowWindowAt(QPoint where)
+    {
+        auto window = std::make_unique<MainWindow>();
+        window->move(where);
+        window->show();
+        return window;
+    }
     TempDir tmp;
     ScopedWinePrefix prefix {tmp / "wine"};
     ScriptedDesktop desktop;
@@ -49,18 +56,18 @@ protected:
 
 TEST_F(SkinTest, MainWindowPictureAndOutline)
 {
-    MainWindow form;
-    form.show();
-    EXPECT_EQ(form.Image1->pixmap().size(), QSize(640, 480));
+    MainWindow window;
+    window.show();
+    EXPECT_EQ(window.backgroundImage->pixmap().size(), QSize(640, 480));
     EXPECT_EQ(QImage(QStringLiteral(":/turnex/main.bmp")).colorCount(), 256);  // an 8-bit picture
     EXPECT_EQ(QImage(QStringLiteral(":/turnex/dialog.bmp")).colorCount(), 256);
-    EXPECT_EQ(form.Image1->pos(), QPoint(0, 0));
+    EXPECT_EQ(window.backgroundImage->pos(), QPoint(0, 0));
     // Beneath every other control of the window.
-    EXPECT_EQ(form.Client->children().first(), form.Image1);
-    const QImage shot = form.grab().toImage();
+    EXPECT_EQ(window.clientArea->children().first(), window.backgroundImage);
+    const QImage shot = window.grab().toImage();
     EXPECT_TRUE(OnlyTheOuterRingIsBlack(shot));
     // Unscaled: the client area shows the picture's pixels from its top-left corner.
-    const QImage picture = form.Image1->pixmap().toImage();
+    const QImage picture = window.backgroundImage->pixmap().toImage();
     EXPECT_EQ(shot.pixel(1 + 5, 1 + 70), picture.pixel(5, 70));
 }
 
@@ -68,12 +75,12 @@ TEST_F(SkinTest, DialogPictureAndOutline)
 {
     SkinnedDialog dialog;
     EXPECT_EQ(dialog.size(), QSize(250, 300));
-    EXPECT_EQ(dialog.Client->geometry(), QRect(1, 1, 248, 298));
-    EXPECT_EQ(dialog.Image1->pixmap().size(), QSize(250, 300));
+    EXPECT_EQ(dialog.clientArea->geometry(), QRect(1, 1, 248, 298));
+    EXPECT_EQ(dialog.backgroundImage->pixmap().size(), QSize(250, 300));
     EXPECT_TRUE(dialog.windowFlags() & Qt::FramelessWindowHint);
     dialog.show();
     EXPECT_TRUE(OnlyTheOuterRingIsBlack(dialog.grab().toImage()));
-    QColor panel = dialog.Image1->pixmap().toImage().pixelColor(125, 150);
+    QColor panel = dialog.backgroundImage->pixmap().toImage().pixelColor(125, 150);
     EXPECT_EQ(panel, QColor(41, 41, 41));
     // Any other way of closing than OK gives Cancel.
     QTimer::singleShot(0, &dialog, [&] { dialog.reject(); });
@@ -84,35 +91,31 @@ TEST_F(SkinTest, DialogPictureAndOutline)
 
 TEST_F(SkinTest, TheMainWindowIsDraggedByItsPictureWithTheLeftButton)
 {
-    MainWindow form;
-    form.move(100, 100);
-    form.show();
-    const QPoint start = form.pos();
-    Press(form.Image1, Qt::RightButton, QPoint(300, 60));
-    MoveTo(form.Image1, QPoint(340, 90), Qt::RightButton);
-    EXPECT_EQ(form.pos(), start);
-    EXPECT_FALSE(form.Dragger->Dragging());
+    auto window = ShowWindowAt(QPoint(100, 100));
+    const QPoint start = window->pos();
+    Press(window->backgroundImage, Qt::RightButton, QPoint(300, 60));
+    MoveTo(window->backgroundImage, QPoint(340, 90), Qt::RightButton);
+    EXPECT_EQ(window->pos(), start);
+    EXPECT_FALSE(window->windowDragger->Dragging());
 
-    Press(form.Image1, Qt::LeftButton, QPoint(300, 60));
+    Press(window->backgroundImage, Qt::LeftButton, QPoint(300, 60));
     // The offscreen window system has no move of its own: the window follows the mouse.
-    ASSERT_TRUE(form.Dragger->SystemMoveStarted() || form.Dragger->Dragging());
-    if (!form.Dragger->SystemMoveStarted()) {
-        MoveTo(form.Image1, QPoint(340, 90), Qt::LeftButton);
-        EXPECT_EQ(form.pos(), start + QPoint(40, 30));
+    ASSERT_TRUE(window->windowDragger->SystemMoveStarted() || window->windowDragger->Dragging());
+    if (!window->windowDragger->SystemMoveStarted()) {
+        MoveTo(window->backgroundImage, QPoint(340, 90), Qt::LeftButton);
+        EXPECT_EQ(window->pos(), start + QPoint(40, 30));
     }
-    QMouseEvent up(QEvent::MouseButtonRelease, QPoint(340, 90), form.Image1->mapToGlobal(QPoint(340, 90)),
+    QMouseEvent up(QEvent::MouseButtonRelease, QPoint(340, 90), window->backgroundImage->mapToGlobal(QPoint(340, 90)),
                    Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(form.Image1, &up);
-    EXPECT_FALSE(form.Dragger->Dragging());
+    QApplication::sendEvent(window->backgroundImage, &up);
+    EXPECT_FALSE(window->windowDragger->Dragging());
 }
 
 TEST_F(SkinTest, PressesOnControlsDoNotDrag)
 {
-    MainWindow form;
-    form.move(100, 100);
-    form.show();
-    const QPoint start = form.pos();
-    Press(form.Label1, Qt::LeftButton, QPoint(3, 3));
-    MoveTo(form.Label1, QPoint(50, 50), Qt::LeftButton);
-    EXPECT_EQ(form.pos(), start);
+    auto window = ShowWindowAt(QPoint(100, 100));
+    const QPoint start = window->pos();
+    Press(window->listTitleLabel, Qt::LeftButton, QPoint(3, 3));
+    MoveTo(window->listTitleLabel, QPoint(50, 50), Qt::LeftButton);
+    EXPECT_EQ(window->pos(), start);
 }

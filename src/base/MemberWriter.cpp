@@ -1,0 +1,139 @@
+#include "MemberWriter.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <fcntl.h>
+#include <functional>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace base {
+
+namespace {
+
+std::string FolderOf(const std::string& path)
+{
+    const auto pos = path.find_last_of('/');
+    if (pos == std::string::npos)
+        return ".";
+    return pos == 0 ? "/" : path.substr(0, pos);
+}
+
+// Makes something under a fresh hidden name in folder: make(name) returns false with errno set
+// when it failed. Taken names are skipped; the name made, or "" on any other failure.
+std::string MakeUnderFreshName(const std::string& folder, const std::function<bool(const std::string&)>& make)
+{
+    static const uint64_t seed = (static_cast<uint64_t>(std::random_device {}()) << 32) ^ std::random_device {}();
+    static std::atomic<uint64_t> counter {0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[17];
+        std::snprintf(suffix, sizeof suffix, "%016llx",
+                      static_cast<unsigned long long>(seed ^ (counter++ * 0x9E3779B97F4A7C15ull)));
+        const std::string name = folder + "/.turnex-" + suffix;
+        if (make(name))
+            return name;
+        if (errno != EEXIST)
+            break;
+    }
+    return {};
+}
+
+}  // namespace
+
+bool FlushToDisk(int fd)
+{
+    // A file system that cannot flush has nothing to wait for.
+    return fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+}
+
+MemberWriteResult MemberWriter::Open(const std::string& target)
+{
+    Discard();
+    replacedMode_.reset();
+    struct stat st {};
+    if (lstat(target.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return MemberWriteResult::CannotCreate;
+        if (S_ISREG(st.st_mode))
+            replacedMode_ = st.st_mode & 0777;
+    }
+    // Created with 0644 so that a new file gets the umask's say without asking for it.
+    temp_ = MakeUnderFreshName(FolderOf(target), [this](const std::string& name) {
+        fd_ = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        return fd_ >= 0;
+    });
+    if (temp_.empty())
+        return MemberWriteResult::CannotCreate;
+    target_ = target;
+    return MemberWriteResult::Ok;
+}
+
+MemberWriteResult MemberWriter::Write(const void* data, size_t size)
+{
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t w = fd_ >= 0 ? write(fd_, p, size) : -1;
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return MemberWriteResult::CannotWrite;
+        p += w;
+        size -= static_cast<size_t>(w);
+    }
+    return MemberWriteResult::Ok;
+}
+
+MemberWriteResult MemberWriter::Commit(const MemberStamp& stamp)
+{
+    if (fd_ < 0)
+        return MemberWriteResult::CannotWrite;
+    if (const auto mode = stamp.mode ? stamp.mode : replacedMode_)
+        fchmod(fd_, *mode & 0777);
+    if (stamp.modified) {
+        const struct timespec times[2] = {{*stamp.modified, 0}, {*stamp.modified, 0}};
+        futimens(fd_, times);
+    }
+    // Flushed before it takes its name, so what a library reports as extracted is on the disk.
+    const bool flushed = FlushToDisk(fd_);
+    const bool closed = close(fd_) == 0;
+    fd_ = -1;
+    if (!flushed || !closed) {
+        Discard();
+        return MemberWriteResult::CannotFlush;
+    }
+    if (rename(temp_.c_str(), target_.c_str()) != 0) {
+        Discard();
+        return MemberWriteResult::CannotPlace;
+    }
+    temp_.clear();
+    return MemberWriteResult::Ok;
+}
+
+void MemberWriter::Discard()
+{
+    if (fd_ >= 0)
+        close(fd_);
+    fd_ = -1;
+    if (!temp_.empty())
+        unlink(temp_.c_str());
+    temp_.clear();
+}
+
+MemberWriteResult PlaceSymlink(const std::string& target, const std::string& linkText)
+{
+    const std::string temp = MakeUnderFreshName(FolderOf(target), [&](const std::string& name) {
+        return symlink(linkText.c_str(), name.c_str()) == 0;
+    });
+    if (temp.empty())
+        return MemberWriteResult::CannotCreate;
+    if (rename(temp.c_str(), target.c_str()) != 0) {
+        unlink(temp.c_str());
+        return MemberWriteResult::CannotPlace;
+    }
+    return MemberWriteResult::Ok;
+}
+
+}  // namespace base

@@ -1,0 +1,27 @@
+#pragma once
+// Compress: a battle file of the game folder goes into a zip of the same base name in the
+// outgoing folder, under the current game's zip overwrite rule.
+#include "app/ConfigStore.h"
+#include "archive/ZipComponent.h"
+#include "base/Desktop.h"
+
+#include <string>
+
+namespace ops {
+
+enum class PackOutcome {
+    Packed,         // "File successfully zipped!" was shown
+    NothingPacked,  // the component has said why
+    Cancelled,      // the name prompt was cancelled: nothing written, nothing shown
+    UnknownRule,    // an overwrite rule other than 0, 1 or 2: nothing done at all
+};
+
+// The battle's name less its last four characters, whatever they are, then ".zip".
+std::string ArchiveNameFor(const std::string& battleName);
+
+// The outgoing folder gains its trailing backslash in memory; the name prompt, when the rule
+// asks for it, goes through the desktop. zip keeps the archive name that was used.
+PackOutcome PackBattle(app::ConfigState& config, const std::string& battleName, ZipComponent& zip,
+                       base::Desktop& desktop);
+
+}  // namespace ops

@@ -1,0 +1,24 @@
+#pragma once
+// Decompress: a received archive of the incoming folder is unpacked into the game folder, by the
+// back end its name asks for.
+#include "app/ConfigStore.h"
+#include "archive/ZipComponent.h"
+#include "base/Desktop.h"
+
+#include <string>
+#include <string_view>
+
+namespace ops {
+
+enum class ArchiveKind { Zip, Rar, Ace, Other };
+
+// Decided by the name's last three letters alone, whatever their case; the contents are not looked at.
+ArchiveKind ArchiveKindOf(std::string_view name);
+
+// The incoming folder gains its trailing backslash in memory. A zip goes through the component
+// and "File(s) extracted succesfully(unzip) !" follows when anything came out; the RAR and ACE
+// front ends report for themselves; any other name is ignored silently. Returns the kind taken.
+ArchiveKind UnpackArchive(app::ConfigState& config, const std::string& archiveName, ZipComponent& zip,
+                          base::Desktop& desktop);
+
+}  // namespace ops

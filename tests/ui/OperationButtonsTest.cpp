@@ -1,0 +1,185 @@
+// The operation buttons of the main window: each click takes the selected entry to its operation
+// and refreshes what the operation says is to be refreshed. The operations themselves are tested
+// in tests/ops.
+#include "app/CommentStore.h"
+#include "base/ProgramDir.h"
+#include "mail/FakePrograms.h"
+#include "support/ConfigFile.h"
+#include "support/ScriptedDesktop.h"
+#include "support/TempDir.h"
+#include "ui/FlatButton.h"
+#include "ui/ListBox.h"
+#include "ui/MainWindow.h"
+#include "ui/TabStrip.h"
+
+#include <QLineEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class OperationButtonsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        base::SetProgramDirectory(tmp / "prog");
+        WriteConfig(tmp / "prog", tmp / "game", tmp / "out", tmp / "in");
+        TempDir::Write(tmp / "game/a.bte", BattleText("1 0", "Alpha", "0 6", "1"));
+        TempDir::Write(tmp / "game/b.bte", BattleText("1 0", "Bravo", "0 6", "1"));
+        fs::create_directories(tmp / "out");
+        fs::create_directories(tmp / "in");
+        fs::create_directories(tmp / "dest");
+        window = std::make_unique<MainWindow>();
+        // The zip libraries are found through the component's library folder.
+        window->zipComponent.SetDLLDirectory(TURNEX_BIN_DIR);
+        window->show();
+    }
+    void Click(FlatButton* button) { QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5)); }
+    void ClickRow(int row)
+    {
+        QTest::mouseClick(window->catalogueList->viewport(), Qt::LeftButton, {},
+                          window->catalogueList->visualItemRect(window->catalogueList->item(row)).center());
+    }
+    QStringList Entries() const
+    {
+        QStringList out;
+        for (int row = 0; row < window->catalogueList->count(); ++row)
+            out << window->catalogueList->item(row)->text();
+        return out;
+    }
+    QString Filename() const { return window->filenameEdit->text(); }
+
+    TempDir tmp;
+    ScopedWinePrefix prefix {tmp / "wine"};
+    ScriptedDesktop desktop;
+    std::unique_ptr<MainWindow> window;
+};
+
+}  // namespace
+
+TEST_F(OperationButtonsTest, EveryOperationAsksForASelectionFirst)
+{
+    window->catalogueList->SelectSilently(-1);
+    for (FlatButton* button : {window->compressButton, window->copyButton, window->moveButton, window->deleteButton})
+        Click(button);
+    EXPECT_EQ(desktop.Messages(),
+              (std::vector<std::string> {"Select file!", "Select a game!", "Select a game!", "Select a file!"}));
+
+    // Right after the "Incoming" list is filled nothing is selected; on "Outcoming" the button is off.
+    TempDir::Write(tmp / "in/a.zip", "x");
+    window->catalogueTabs->ClickTab(2);
+    Click(window->compressButton);
+    window->catalogueTabs->ClickTab(1);
+    Click(window->compressButton);
+    EXPECT_EQ(desktop.Messages().size(), 5u);
+    EXPECT_EQ(desktop.Messages().back(), "Select file!");
+}
+
+TEST_F(OperationButtonsTest, CompressPacksTheSelectedBattleAndRefreshesNothing)
+{
+    ClickRow(1);
+    Click(window->compressButton);
+    EXPECT_EQ(desktop.Messages(), (std::vector<std::string> {"File successfully zipped!"}));
+    EXPECT_TRUE(fs::exists(tmp / "out/b.zip"));
+    EXPECT_FALSE(fs::exists(tmp / "out/a.zip"));
+    EXPECT_EQ(window->config.Current().OutgoingDir(), (tmp / "out") + "\\");
+    EXPECT_EQ(window->catalogueList->currentRow(), 1);
+    EXPECT_EQ(Filename(), QStringLiteral("b.bte"));
+}
+
+TEST_F(OperationButtonsTest, DecompressUnpacksTheClickedIncomingArchiveAndRefreshesNothing)
+{
+    TempDir::Write(tmp / "src/c.bte", BattleText("0 0", "Charlie", "0 6", "1"));
+    ASSERT_EQ(std::system(("cd '" + tmp.path() + "/src' && zip -q ../in/c.zip c.bte").c_str()), 0);
+    window->catalogueTabs->ClickTab(2);
+    ASSERT_EQ(Entries(), (QStringList {"c.zip"}));
+    ClickRow(0);
+    Click(window->compressButton);
+    EXPECT_EQ(desktop.Messages(), (std::vector<std::string> {"File(s) extracted succesfully(unzip) !"}));
+    EXPECT_EQ(TempDir::Read(tmp / "game/c.bte"), TempDir::Read(tmp / "src/c.bte"));
+    EXPECT_EQ(Entries(), (QStringList {"c.zip"}));
+}
+
+TEST_F(OperationButtonsTest, CopyTakesTheBattleFileNotItsTitleAndLeavesTheWindowAlone)
+{
+    ClickRow(1);
+    desktop.folderAnswers = {tmp / "dest"};
+    Click(window->copyButton);
+    EXPECT_EQ(TempDir::Read(tmp / "dest/b.bte"), TempDir::Read(tmp / "game/b.bte"));
+    EXPECT_EQ(window->catalogueList->currentRow(), 1);
+    EXPECT_EQ(Filename(), QStringLiteral("b.bte"));
+}
+
+TEST_F(OperationButtonsTest, MoveRebuildsTheListAndClearsTheDetailsEvenWhenCancelled)
+{
+    ClickRow(1);
+    desktop.folderAnswers = {tmp / "dest"};
+    Click(window->moveButton);
+    EXPECT_TRUE(fs::exists(tmp / "dest/b.bte"));
+    EXPECT_EQ(Entries(), (QStringList {"Alpha"}));
+    EXPECT_TRUE(Filename().isEmpty());
+
+    ClickRow(0);
+    ASSERT_FALSE(Filename().isEmpty());
+    TempDir::Write(tmp / "game/c.bte", BattleText("1 0", "Charlie", "0 6", "1"));
+    Click(window->moveButton);  // cancelled
+    EXPECT_EQ(Entries(), (QStringList {"Alpha", "Charlie"}));
+    EXPECT_EQ(window->catalogueList->currentRow(), 0);
+    EXPECT_TRUE(Filename().isEmpty());
+}
+
+TEST_F(OperationButtonsTest, DeleteRebuildsTheTabItWasOn)
+{
+    app::SaveComment("b.bte", "bravo note");
+    ClickRow(1);
+    desktop.boxAnswers = {base::IDNO};
+    Click(window->deleteButton);
+    EXPECT_EQ(desktop.shown.back().text, "You want delete file b.bte! Are you sure?");
+    EXPECT_EQ(window->catalogueList->currentRow(), 0);  // rebuilt after "No" as well
+    EXPECT_TRUE(Filename().isEmpty());
+
+    ClickRow(1);
+    desktop.boxAnswers = {base::IDYES};
+    Click(window->deleteButton);
+    EXPECT_EQ(Entries(), (QStringList {"Alpha"}));
+    EXPECT_FALSE(app::FindComment("b.bte"));
+
+    // On "Outcoming" the archive list is rebuilt and the panel keeps the date it showed.
+    TempDir::Write(tmp / "out/o.zip", "z");
+    TempDir::Write(tmp / "out/p.zip", "z");
+    window->catalogueTabs->ClickTab(1);
+    ClickRow(0);
+    const QString name = window->catalogueList->item(0)->text();
+    const QString date = Filename();
+    desktop.boxAnswers = {base::IDYES};
+    Click(window->deleteButton);
+    EXPECT_FALSE(fs::exists(tmp / ("out/" + name.toStdString())));
+    EXPECT_EQ(window->catalogueList->count(), 1);
+    EXPECT_EQ(Filename(), date);
+}
+
+TEST_F(OperationButtonsTest, SendMailTakesTheTitleOnBattlesAndTheArchiveElsewhere)
+{
+    // The installation check runs once per process: the stand-in is on the PATH before the first call.
+    FakePrograms programs;
+    programs.PutFirstOnPath();
+    programs.Write("xdg-email");
+    ScopedEnv mailer("MAILER", "stand-in-mailer");
+    TempDir::Write(tmp / "out/Turn07.zip", "PK\x05\x06");
+    const std::string body = "Mail from Turnmail Manager\nGood Luck";
+
+    ClickRow(1);
+    Click(window->sendMailButton);
+    EXPECT_EQ(programs.Args("xdg-email"), (std::vector<std::string> {"--utf8", "--subject", "Bravo", "--body", body,
+                                                                     "--attach", tmp / "game/b.bte"}));
+    window->catalogueTabs->ClickTab(1);
+    ClickRow(0);
+    Click(window->sendMailButton);
+    EXPECT_EQ(programs.Args("xdg-email"), (std::vector<std::string> {"--utf8", "--subject", "Turn07.zip", "--body",
+                                                                     body, "--attach", tmp / "out/Turn07.zip"}));
+    EXPECT_TRUE(desktop.Messages().empty());
+}
