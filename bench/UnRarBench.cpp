@@ -194,8 +194,8 @@ int main(int argc, char** argv)
     std::vector<std::pair<std::string, int>> archives;  // path, runs
     const fs::path corpus = TURNEX_RAR_TESTDATA;
     if (fs::exists(corpus)) {
-        for (const char* name : {"r2_audio_compression.rar", "r3_compressed_best.rar", "r5_comment_blake2.rar",
-                                 "r5_compressed_multi.rar"})
+        for (const char* name :
+             {"r2_audio_compression.rar", "r3_compressed_best.rar", "r5_comment_blake2.rar", "r5_compressed_multi.rar"})
             archives.emplace_back((corpus / name).string(), 21);
     } else {
         std::printf("shared RAR corpus not found at %s: generated archives only\n", corpus.c_str());

@@ -68,7 +68,7 @@ int main()
     std::printf("  ReadDirectory        %8.2f ms\n", ours);
     std::printf("  libzip open + stat   %8.2f ms\n", theirs);
     std::printf("  ratio                %8.2f (goal <= 2.00)\n", ours / theirs);
-    std::printf("ROW\tread the directory of 65,535 entries\t%.2f ms\t%.2f ms (libzip open + stat)\t%.2f\t<= 2\n",
-                ours, theirs, ours / theirs);
+    std::printf("ROW\tread the directory of 65,535 entries\t%.2f ms\t%.2f ms (libzip open + stat)\t%.2f\t<= 2\n", ours,
+                theirs, ours / theirs);
     return 0;
 }

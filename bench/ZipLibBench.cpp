@@ -31,8 +31,8 @@ double BestMs(int runs, F&& f)
 // Text-like content: words and numbers, as battle files are, compressible but not trivially.
 std::string Content(size_t size)
 {
-    static const char* words[] = {"unit", "hex", "turn", "attack", "move", "supply", "north", "river",
-                                  "armour", "infantry", "artillery", "ridge", "forest", "town"};
+    static const char* words[] = {"unit",  "hex",    "turn",     "attack",    "move",  "supply", "north",
+                                  "river", "armour", "infantry", "artillery", "ridge", "forest", "town"};
     std::mt19937 rng(42);
     std::string out;
     out.reserve(size + 64);
@@ -75,7 +75,8 @@ int main()
             zip.FSpecArgs.push_back(src);
             zip.Add();
         });
-        const std::string zipCmd = "cd '" + tmp.path() + "/src' && rm -f '" + theirs + "' && zip -q -9 -X '" + theirs + "' " + name;
+        const std::string zipCmd =
+            "cd '" + tmp.path() + "/src' && rm -f '" + theirs + "' && zip -q -9 -X '" + theirs + "' " + name;
         const double packTheirs = BestMs(runs, [&] { (void)std::system(zipCmd.c_str()); });
 
         std::filesystem::create_directories(tmp / "x1");
@@ -92,9 +93,12 @@ int main()
         const double sizeTheirs = static_cast<double>(std::filesystem::file_size(theirs));
         const bool same = TempDir::Read(tmp / ("x1/" + name)) == TempDir::Read(src);
         std::printf("%zu MB file (round trip %s)\n", mb, same ? "identical" : "DIFFERENT");
-        std::printf("  pack   level 9  %9.1f ms   zip -9    %9.1f ms   ratio %.2f (goal <= 1.15)\n", packOurs, packTheirs, packOurs / packTheirs);
-        std::printf("  unpack          %9.1f ms   unzip -o  %9.1f ms   ratio %.2f (goal <= 1.15)\n", unpackOurs, unpackTheirs, unpackOurs / unpackTheirs);
-        std::printf("  archive size    %9.0f B    zip -9    %9.0f B    ratio %.4f (goal <= 1.01)\n", sizeOurs, sizeTheirs, sizeOurs / sizeTheirs);
+        std::printf("  pack   level 9  %9.1f ms   zip -9    %9.1f ms   ratio %.2f (goal <= 1.15)\n", packOurs,
+                    packTheirs, packOurs / packTheirs);
+        std::printf("  unpack          %9.1f ms   unzip -o  %9.1f ms   ratio %.2f (goal <= 1.15)\n", unpackOurs,
+                    unpackTheirs, unpackOurs / unpackTheirs);
+        std::printf("  archive size    %9.0f B    zip -9    %9.0f B    ratio %.4f (goal <= 1.01)\n", sizeOurs,
+                    sizeTheirs, sizeOurs / sizeTheirs);
         std::printf("ROW\tpack %zu MB at level 9\t%.1f ms\t%.1f ms (zip -9)\t%.2f\t<= 1.15\n", mb, packOurs, packTheirs,
                     packOurs / packTheirs);
         std::printf("ROW\tunpack %zu MB%s\t%.1f ms\t%.1f ms (unzip -o)\t%.2f\t<= 1.15\n", mb,

@@ -24,8 +24,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < 100; ++i) {
         QThread::msleep(200);
         QImage now = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage();
-        const bool blank = now.isNull() || (now.pixel(5, 5) == qRgb(0, 0, 0) &&
-                                               now.pixel(320, 240) == qRgb(0, 0, 0));
+        const bool blank = now.isNull() || (now.pixel(5, 5) == qRgb(0, 0, 0) && now.pixel(320, 240) == qRgb(0, 0, 0));
         if (!blank && now == last) {
             if (!now.save(QString::fromLocal8Bit(argv[1])))
                 return 1;

@@ -17,8 +17,8 @@ namespace ziprec {
 inline uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t GetU32(const uint8_t* p)
 {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
 }
 inline void PutU16(uint8_t* p, uint16_t v)
 {
@@ -54,8 +54,8 @@ struct FieldDef {
 
 template <size_t N>
 struct Layout {
-    std::array<uint32_t, N> offset{};
-    std::array<uint32_t, N> width{};
+    std::array<uint32_t, N> offset {};
+    std::array<uint32_t, N> width {};
     uint32_t size = 0;
 };
 
@@ -81,10 +81,10 @@ constexpr Layout<N> Compute(const std::array<FieldDef, N>& defs, uint32_t ptrWid
     return l;
 }
 
-constexpr FieldDef I16{Kind::I16};
-constexpr FieldDef I32{Kind::I32};
-constexpr FieldDef Ptr{Kind::Ptr};
-constexpr FieldDef Gap(uint32_t n) { return FieldDef{Kind::Bytes, n}; }
+constexpr FieldDef I16 {Kind::I16};
+constexpr FieldDef I32 {Kind::I32};
+constexpr FieldDef Ptr {Kind::Ptr};
+constexpr FieldDef Gap(uint32_t n) { return FieldDef {Kind::Bytes, n}; }
 
 constexpr uint32_t kNativePtr = sizeof(void*);
 constexpr uint32_t kEndMarker = 7;
@@ -94,49 +94,106 @@ constexpr uint32_t kComponentVersion = 160;
 // ---- ZipCommand (long form, zip library 151 and up) ----
 
 enum ZipCmd : size_t {
-    zcHandle, zcCaller, zcVersion, zcCallback, zcTrace, zcPassword, zcSuffixes, zcEncrypt,
-    zcHidden, zcVolume, zcGap40, zcNoDirEntries, zcGap48, zcVerbose, zcQuiet, zcLevel, zcGap64,
-    zcGap68, zcJunkDirs, zcRecurse, zcGap78, zcAlways, zcForceDos, zcMove, zcGap92, zcUpdate,
-    zcFreshen, zcGap104, zcZipTime, zcGap112, zcGap116, zcSpecCount, zcArchive,
+    zcHandle,
+    zcCaller,
+    zcVersion,
+    zcCallback,
+    zcTrace,
+    zcPassword,
+    zcSuffixes,
+    zcEncrypt,
+    zcHidden,
+    zcVolume,
+    zcGap40,
+    zcNoDirEntries,
+    zcGap48,
+    zcVerbose,
+    zcQuiet,
+    zcLevel,
+    zcGap64,
+    zcGap68,
+    zcJunkDirs,
+    zcRecurse,
+    zcGap78,
+    zcAlways,
+    zcForceDos,
+    zcMove,
+    zcGap92,
+    zcUpdate,
+    zcFreshen,
+    zcGap104,
+    zcZipTime,
+    zcGap112,
+    zcGap116,
+    zcSpecCount,
+    zcArchive,
     // the short form ends here: its end marker and name slots follow the archive name
-    zcTempDir, zcComment, zcArchiveOnly, zcResetArchive, zcSpecs, zcGap144, zcExclCount, zcExcl,
-    zcGap156, zcEndMarker, zcFieldCount
+    zcTempDir,
+    zcComment,
+    zcArchiveOnly,
+    zcResetArchive,
+    zcSpecs,
+    zcGap144,
+    zcExclCount,
+    zcExcl,
+    zcGap156,
+    zcEndMarker,
+    zcFieldCount
 };
 
-constexpr std::array<FieldDef, zcFieldCount> kZipCommandFields{
-    Ptr, Ptr, I32, Ptr, I32, Ptr, Ptr, I32, I32, I32, I32, I32, I32, I32, I32, I32, I32, I32,
-    I32, I16, I16, I32, I32, I32, I32, I32, I32, I32, I32, I32, I32, I32, Ptr,
-    Ptr, Ptr, I16, I16, Ptr, I32, I32, Ptr, Gap(56), I32};
+constexpr std::array<FieldDef, zcFieldCount> kZipCommandFields {
+    Ptr, Ptr, I32, Ptr, I32, Ptr, Ptr, I32, I32, I32, I32, I32, I32, I32, I32, I32, I32, I32, I32, I16,     I16, I32,
+    I32, I32, I32, I32, I32, I32, I32, I32, I32, I32, Ptr, Ptr, Ptr, I16, I16, Ptr, I32, I32, Ptr, Gap(56), I32};
 
 constexpr Layout<zcFieldCount> ZipCommandLayout(uint32_t ptr) { return Compute(kZipCommandFields, ptr); }
 
 // Short form (below 151): the long form up to the archive name, the end marker, the name slots.
-constexpr uint32_t ZipShortMarker(uint32_t ptr)
-{
-    return ZipCommandLayout(ptr).offset[zcArchive] + ptr;
-}
+constexpr uint32_t ZipShortMarker(uint32_t ptr) { return ZipCommandLayout(ptr).offset[zcArchive] + ptr; }
 constexpr uint32_t ZipShortSlots(uint32_t ptr) { return ZipShortMarker(ptr) + 4; }
 constexpr uint32_t ZipShortSize(uint32_t ptr) { return ZipShortSlots(ptr) + kNameSlots * ptr; }
 
 // ---- ZipFileSpec ----
 
 enum ZipSpec : size_t { zsSpec, zsGap4, zsPassword, zsEncrypt, zsRecurse, zsGap22, zsRootDir, zsGap40, zsFieldCount };
-constexpr std::array<FieldDef, zsFieldCount> kZipFileSpecFields{Ptr, Gap(8), Ptr, I32, I16, Gap(14), Ptr, Gap(64)};
+constexpr std::array<FieldDef, zsFieldCount> kZipFileSpecFields {Ptr, Gap(8), Ptr, I32, I16, Gap(14), Ptr, Gap(64)};
 constexpr Layout<zsFieldCount> ZipFileSpecLayout(uint32_t ptr) { return Compute(kZipFileSpecFields, ptr); }
 
 // ---- UnzipCommand (long form, unzip library 152 and up) ----
 
 enum UnzipCmd : size_t {
-    ucHandle, ucCaller, ucVersion, ucCallback, ucTrace, ucGap20, ucPassword, ucTest, ucGap32,
-    ucGap36, ucQuiet, ucVerbose, ucUpdate, ucFreshen, ucDirNames, ucOverwrite, ucSpecCount,
+    ucHandle,
+    ucCaller,
+    ucVersion,
+    ucCallback,
+    ucTrace,
+    ucGap20,
+    ucPassword,
+    ucTest,
+    ucGap32,
+    ucGap36,
+    ucQuiet,
+    ucVerbose,
+    ucUpdate,
+    ucFreshen,
+    ucDirNames,
+    ucOverwrite,
+    ucSpecCount,
     ucArchive,
     // the short form ends here
-    ucSpecs, ucGap76, ucMemFlag, ucMemBuffer, ucMemSize, ucGap92, ucPasswordReqCount, ucGap108,
-    ucEndMarker, ucFieldCount
+    ucSpecs,
+    ucGap76,
+    ucMemFlag,
+    ucMemBuffer,
+    ucMemSize,
+    ucGap92,
+    ucPasswordReqCount,
+    ucGap108,
+    ucEndMarker,
+    ucFieldCount
 };
-constexpr std::array<FieldDef, ucFieldCount> kUnzipCommandFields{
-    Ptr, Ptr, I32, Ptr, I32, I32, Ptr, I32, I32, I32, I32, I32, I32, I32, I32, I32, I32, Ptr,
-    Ptr, I32, I32, Ptr, I32, Gap(12), I32, Gap(36), I32};
+constexpr std::array<FieldDef, ucFieldCount> kUnzipCommandFields {Ptr, Ptr, I32, Ptr, I32, I32,     Ptr, I32,     I32,
+                                                                  I32, I32, I32, I32, I32, I32,     I32, I32,     Ptr,
+                                                                  Ptr, I32, I32, Ptr, I32, Gap(12), I32, Gap(36), I32};
 constexpr Layout<ucFieldCount> UnzipCommandLayout(uint32_t ptr) { return Compute(kUnzipCommandFields, ptr); }
 
 constexpr uint32_t UnzipShortMarker(uint32_t ptr) { return UnzipCommandLayout(ptr).offset[ucArchive] + ptr; }
@@ -146,14 +203,14 @@ constexpr uint32_t UnzipShortSize(uint32_t ptr) { return UnzipShortSlots(ptr) + 
 // ---- UnzipFileSpec ----
 
 enum UnzipSpec : size_t { usSpec, usGap, usFieldCount };
-constexpr std::array<FieldDef, usFieldCount> kUnzipFileSpecFields{Ptr, Gap(68)};
+constexpr std::array<FieldDef, usFieldCount> kUnzipFileSpecFields {Ptr, Gap(68)};
 constexpr Layout<usFieldCount> UnzipFileSpecLayout(uint32_t ptr) { return Compute(kUnzipFileSpecFields, ptr); }
 
 // ---- CallbackRecord ----
 
 enum Callback : size_t { cbHandle, cbCaller, cbGap, cbAction, cbErrorCode, cbSize, cbText, cbFieldCount };
 constexpr uint32_t kCallbackTextSize = 512;
-constexpr std::array<FieldDef, cbFieldCount> kCallbackFields{Ptr, Ptr, Gap(8), I32, I32, I32, Gap(kCallbackTextSize)};
+constexpr std::array<FieldDef, cbFieldCount> kCallbackFields {Ptr, Ptr, Gap(8), I32, I32, I32, Gap(kCallbackTextSize)};
 constexpr Layout<cbFieldCount> CallbackLayout(uint32_t ptr) { return Compute(kCallbackFields, ptr); }
 
 // The callback every library receives: -1 asks it to stop.
@@ -163,9 +220,18 @@ using VersionFn = int32_t (*)();
 
 // Action codes of the callback.
 enum Action : int32_t {
-    acFileStart = 1, acProgress = 2, acEndOfBatch = 3, acMessage = 4, acTotalFiles = 5,
-    acTotalSize = 6, acNewName = 7, acPassword = 8, acCrcError = 9, acOverwrite = 10,
-    acSkipped = 11, acComment = 12
+    acFileStart = 1,
+    acProgress = 2,
+    acEndOfBatch = 3,
+    acMessage = 4,
+    acTotalFiles = 5,
+    acTotalSize = 6,
+    acNewName = 7,
+    acPassword = 8,
+    acCrcError = 9,
+    acOverwrite = 10,
+    acSkipped = 11,
+    acComment = 12
 };
 
 // ---- record access on this machine ----
@@ -192,7 +258,10 @@ private:
     const Layout<N>* layout_;
 };
 
-inline void* GetPtrAt(const uint8_t* p) { return reinterpret_cast<void*>(static_cast<uintptr_t>(GetUN(p, kNativePtr))); }
+inline void* GetPtrAt(const uint8_t* p)
+{
+    return reinterpret_cast<void*>(static_cast<uintptr_t>(GetUN(p, kNativePtr)));
+}
 inline void PutPtrAt(uint8_t* p, const void* v) { PutUN(p, reinterpret_cast<uintptr_t>(v), kNativePtr); }
 
 inline constexpr auto kZipCommand = ZipCommandLayout(kNativePtr);
@@ -244,7 +313,10 @@ public:
         return a;
     }
     // A message for the component (action 4).
-    bool Message(const std::string& text, int32_t code = 0) const { return Call(acMessage, code, 0, text).result != -1; }
+    bool Message(const std::string& text, int32_t code = 0) const
+    {
+        return Call(acMessage, code, 0, text).result != -1;
+    }
 
 private:
     CallbackFn fn_;
@@ -259,16 +331,44 @@ constexpr uint32_t kCentralSig = 0x02014B50;
 constexpr uint32_t kLocalSig = 0x04034B50;
 constexpr uint32_t kSpanSig = 0x08074B50;
 
-enum EndRec : size_t { erSig, erThisDisk, erCdDisk, erDiskEntries, erTotalEntries, erCdSize, erCdOffset, erCommentLen, erFieldCount };
-constexpr auto kEndRecord = Compute(std::array<FieldDef, erFieldCount>{I32, I16, I16, I16, I16, I32, I32, I16}, 4);
+enum EndRec : size_t {
+    erSig,
+    erThisDisk,
+    erCdDisk,
+    erDiskEntries,
+    erTotalEntries,
+    erCdSize,
+    erCdOffset,
+    erCommentLen,
+    erFieldCount
+};
+constexpr auto kEndRecord = Compute(std::array<FieldDef, erFieldCount> {I32, I16, I16, I16, I16, I32, I32, I16}, 4);
 static_assert(kEndRecord.size == 22);
 
 enum CentralRec : size_t {
-    chSig, chMadeBy, chHost, chNeeded, chFlags, chMethod, chDosTime, chCrc, chCompSize, chSize,
-    chNameLen, chExtraLen, chCommentLen, chDiskStart, chIntAttr, chExtAttr, chLocalOffset, chFieldCount
+    chSig,
+    chMadeBy,
+    chHost,
+    chNeeded,
+    chFlags,
+    chMethod,
+    chDosTime,
+    chCrc,
+    chCompSize,
+    chSize,
+    chNameLen,
+    chExtraLen,
+    chCommentLen,
+    chDiskStart,
+    chIntAttr,
+    chExtAttr,
+    chLocalOffset,
+    chFieldCount
 };
-constexpr auto kCentralHeader = Compute(
-    std::array<FieldDef, chFieldCount>{I32, Gap(1), Gap(1), I16, I16, I16, I32, I32, I32, I32, I16, I16, I16, I16, I16, I32, I32}, 4);
+constexpr auto kCentralHeader =
+    Compute(std::array<FieldDef, chFieldCount> {I32, Gap(1), Gap(1), I16, I16, I16, I32, I32, I32, I32, I16, I16, I16,
+                                                I16, I16, I32, I32},
+            4);
 static_assert(kCentralHeader.size == 46);
 
 }  // namespace ziprec

@@ -57,20 +57,15 @@ enum {
     MAPI_E_INVALID_SESSION = 19
 };
 
-enum {
-    MAPI_LOGON_UI = 0x1,
-    MAPI_NEW_SESSION = 0x2,
-    MAPI_DIALOG = 0x8
-};
+enum { MAPI_LOGON_UI = 0x1, MAPI_NEW_SESSION = 0x2, MAPI_DIALOG = 0x8 };
 
 enum { MAPI_ORIG = 0, MAPI_TO = 1, MAPI_CC = 2, MAPI_BCC = 3 };
 
-typedef MapiUlong (*MapiLogonFn)(MapiHandle ulUIParam, char* lpszProfileName, char* lpszPassword,
-                                 MapiUlong flFlags, MapiUlong ulReserved, MapiHandle* lplhSession);
+typedef MapiUlong (*MapiLogonFn)(MapiHandle ulUIParam, char* lpszProfileName, char* lpszPassword, MapiUlong flFlags,
+                                 MapiUlong ulReserved, MapiHandle* lplhSession);
 typedef MapiUlong (*MapiSendMailFn)(MapiHandle lhSession, MapiHandle ulUIParam, MapiMessage* lpMessage,
                                     MapiUlong flFlags, MapiUlong ulReserved);
-typedef MapiUlong (*MapiLogoffFn)(MapiHandle lhSession, MapiHandle ulUIParam, MapiUlong flFlags,
-                                  MapiUlong ulReserved);
+typedef MapiUlong (*MapiLogoffFn)(MapiHandle lhSession, MapiHandle ulUIParam, MapiUlong flFlags, MapiUlong ulReserved);
 
 MapiUlong MAPILogon(MapiHandle ulUIParam, char* lpszProfileName, char* lpszPassword, MapiUlong flFlags,
                     MapiUlong ulReserved, MapiHandle* lplhSession);

@@ -142,9 +142,9 @@ inline const void* GetRecordAddress(const uint8_t* record, size_t offset)
 // Results of "ACEExtract" (and "ACEReadArchiveData"): 0 is success.
 enum AceResult : int32_t {
     kAceOk = 0,
-    kAceErrorOpen = 1,         // the archive file cannot be read
+    kAceErrorOpen = 1,  // the archive file cannot be read
     kAceErrorNotAce = 2,
-    kAceErrorDamaged = 3,      // headers, packed data or a CRC do not match
+    kAceErrorDamaged = 3,  // headers, packed data or a CRC do not match
     kAceErrorEncrypted = 4,
     kAceErrorMultiVolume = 5,
     kAceErrorWrite = 6,        // a file or folder could not be written

@@ -42,12 +42,12 @@ extern "C" {
 #define RHDF_DIRECTORY 0xE0 /* all three dictionary bits set */
 
 struct RAROpenArchiveData {
-    char* ArcName;        /* native path of the archive */
+    char* ArcName; /* native path of the archive */
     unsigned int OpenMode;
     unsigned int OpenResult;
-    char* CmtBuf;         /* receives the archive comment, zero-terminated; may be null */
+    char* CmtBuf; /* receives the archive comment, zero-terminated; may be null */
     unsigned int CmtBufSize;
-    unsigned int CmtSize; /* bytes placed in CmtBuf, terminating zero included */
+    unsigned int CmtSize;  /* bytes placed in CmtBuf, terminating zero included */
     unsigned int CmtState; /* 0 none, 1 read, ERAR_SMALL_BUF cut to the buffer, ERAR_BAD_DATA damaged */
 };
 

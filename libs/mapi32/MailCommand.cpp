@@ -108,7 +108,7 @@ const char* ClientProgram(MailClient client)
 
 std::vector<std::string> ComposeCommand(MailClient client, const std::string& program, const Composition& mail)
 {
-    std::vector<std::string> argv{program};
+    std::vector<std::string> argv {program};
     switch (client) {
     case MailClient::XdgEmail:
         // The texts are UTF-8 already; xdg-email adds the CR to every line break itself.
@@ -154,9 +154,7 @@ std::vector<std::string> ComposeCommand(MailClient client, const std::string& pr
             argv.insert(argv.end(), mail.attachments.begin(), mail.attachments.end());
         }
         break;
-    case MailClient::Evolution:
-        argv.push_back(MailtoLink(mail, true));
-        break;
+    case MailClient::Evolution: argv.push_back(MailtoLink(mail, true)); break;
     }
     return argv;
 }

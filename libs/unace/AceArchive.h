@@ -21,8 +21,8 @@ enum class Status {
     Unsupported,    // version above 2.0, unknown method, dictionary above 4 MiB
     Encrypted,
     MultiVolume,
-    UnsafeName,     // a member name that would land outside the destination
-    WriteError,     // the destination refused a file or folder
+    UnsafeName,  // a member name that would land outside the destination
+    WriteError,  // the destination refused a file or folder
 };
 
 const char* StatusText(Status status);
@@ -39,7 +39,7 @@ struct Member {
     uint32_t attributes = 0;  // host-dependent garbage already masked off
     uint32_t crc = 0;
     uint16_t flags = 0;
-    uint8_t method = 0;       // 0 stored, 1 LZ77, 2 blocked
+    uint8_t method = 0;  // 0 stored, 1 LZ77, 2 blocked
     uint8_t dictBits = 10;
 
     bool IsDirectory() const { return (attributes & 0x10) != 0; }

@@ -14,9 +14,7 @@ namespace {
 // often enough that garbage can never spin for long.
 class BitReader {
 public:
-    BitReader(const uint8_t* data, size_t size) : data_(data), size_(size), limit_(static_cast<uint64_t>(size) * 8)
-    {
-    }
+    BitReader(const uint8_t* data, size_t size) : data_(data), size_(size), limit_(static_cast<uint64_t>(size) * 8) {}
 
     uint32_t Peek(unsigned n)
     {
@@ -276,13 +274,13 @@ struct SoundCoder {
         index = 0;
         count = 0;
         for (auto& c : ch)
-            c = SoundChannel{};
+            c = SoundChannel {};
     }
 
     static int Predicted(const SoundChannel& c)
     {
-        int sum = 8 * c.last + c.coef[0] * c.dcnt[0] + c.coef[1] * c.dcnt[1] + c.coef[2] * c.dcnt[2] +
-                  c.coef[3] * c.dcnt[3];
+        int sum =
+            8 * c.last + c.coef[0] * c.dcnt[0] + c.coef[1] * c.dcnt[1] + c.coef[2] * c.dcnt[2] + c.coef[3] * c.dcnt[3];
         return (sum >> 3) & 0xFF;
     }
 
@@ -348,14 +346,22 @@ constexpr uint32_t kPicMaxPlanes = 16;
 
 int PicQ(int x)
 {
-    if (x <= -21) return -4;
-    if (x <= -7) return -3;
-    if (x <= -3) return -2;
-    if (x <= -1) return -1;
-    if (x == 0) return 0;
-    if (x <= 2) return 1;
-    if (x <= 6) return 2;
-    if (x <= 20) return 3;
+    if (x <= -21)
+        return -4;
+    if (x <= -7)
+        return -3;
+    if (x <= -3)
+        return -2;
+    if (x <= -1)
+        return -1;
+    if (x == 0)
+        return 0;
+    if (x <= 2)
+        return 1;
+    if (x <= 6)
+        return 2;
+    if (x <= 20)
+        return 3;
     return 4;
 }
 
@@ -380,10 +386,10 @@ struct PicCoder {
 }  // namespace
 
 struct AceDecoder::Window {
-    static constexpr size_t kSize = size_t{1} << 22;
+    static constexpr size_t kSize = size_t {1} << 22;
     static constexpr size_t kMask = kSize - 1;
     // Left uninitialised: the distance check never lets a copy read a byte not yet written.
-    std::unique_ptr<uint8_t[]> storage{new uint8_t[kSize]};
+    std::unique_ptr<uint8_t[]> storage {new uint8_t[kSize]};
     uint8_t* const buf = storage.get();
     uint64_t pos = 0;    // bytes that ever entered
     uint64_t floor = 0;  // bytes before this one belong to an unrelated member
@@ -575,7 +581,8 @@ Status MemberDecoder::Lz77(uint64_t softEnd, uint64_t hardEnd, bool& switched)
             break;
         }
         const uint64_t dist = static_cast<uint64_t>(d) + 1;
-        if (pos + length > hardEnd || dist > std::min<uint64_t>(available0 + (pos - start), AceDecoder::Window::kSize)) {
+        if (pos + length > hardEnd ||
+            dist > std::min<uint64_t>(available0 + (pos - start), AceDecoder::Window::kSize)) {
             result = Status::CorruptData;
             break;
         }
@@ -622,9 +629,7 @@ Status MemberDecoder::ApplySwitch()
         deltaLen_ = sw.deltaLen;
         deltaBlockDue_ = true;
         break;
-    case 2:
-        exeMode_ = sw.exeMode;
-        break;
+    case 2: exeMode_ = sw.exeMode; break;
     case 3:
     case 4:
     case 5:
@@ -641,8 +646,7 @@ Status MemberDecoder::ApplySwitch()
             return StartPic();
         }
         break;
-    default:
-        break;
+    default: break;
     }
     mode_ = static_cast<int>(sw.mode);
     return Status::Ok;
@@ -858,7 +862,7 @@ Status MemberDecoder::StartPic()
     pc.prevBuf.assign(width + 2 * planes, 0);
     pc.curBuf.assign(width + 2 * planes, 0);
     for (auto& set : pc.ctx)
-        set.assign(365, PicContext{});
+        set.assign(365, PicContext {});
     pc.pending.clear();
     pc.pendingPos = 0;
     return br_.Overrun() ? Status::Truncated : Status::Ok;

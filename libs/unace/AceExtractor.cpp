@@ -33,7 +33,8 @@ Status WriteMember(AceDecoder& decoder, const AceArchive& archive, const Member&
     Status s = decoder.DecodeMember(m, archive.PackedData(m), [&out](const uint8_t* data, size_t size) {
         return out.Write(data, size) == base::MemberWriteResult::Ok;
     });
-    if (s == Status::Ok && out.Commit({base::UnpackDosDateTime(m.fileTime), std::nullopt}) != base::MemberWriteResult::Ok)
+    if (s == Status::Ok &&
+        out.Commit({base::UnpackDosDateTime(m.fileTime), std::nullopt}) != base::MemberWriteResult::Ok)
         s = Status::WriteError;
     return s;
 }

@@ -33,14 +33,14 @@ struct Member {
     uint64_t packSize = 0;
     uint64_t unpSize = 0;
     bool unpSizeKnown = true;
-    std::string name;  // UTF-8, "/" separated
+    std::string name;    // UTF-8, "/" separated
     unsigned flags = 0;  // RAR 1.5-4 file header flags; RAR5 mapped onto them
     unsigned hostOS = 0;
     unsigned attr = 0;
     uint32_t dosTime = 0;
     int64_t mtime = -1;  // seconds since the epoch, -1 when not stored
     unsigned unpVer = 0;
-    unsigned method = 0;  // 0x30 stored .. 0x35 best
+    unsigned method = 0;    // 0x30 stored .. 0x35 best
     uint64_t compInfo = 0;  // RAR5 compression information, as stored
     bool hasCrc = false;
     uint32_t crc = 0;

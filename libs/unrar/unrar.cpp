@@ -307,11 +307,9 @@ int Process(Handle& h, int operation, const char* destPath, const char* destName
         return ERAR_SUCCESS;
 
     switch (m.link) {
-    case LinkKind::None:
-        break;
+    case LinkKind::None: break;
     case LinkKind::HardLink:
-    case LinkKind::FileCopy:
-        return CopyWithin(dest, m, target, extract);
+    case LinkKind::FileCopy: return CopyWithin(dest, m, target, extract);
     default: {
         std::string text;
         if (int rc = LinkText(h, m, text); rc != ERAR_SUCCESS)

@@ -31,7 +31,14 @@ constexpr int32_t kVersion = 160;
 constexpr int kMaxPasswordAsks = 15;
 
 // Skip kinds (the low byte of the size value of action 11).
-enum Skip : int32_t { skNoOverwrite = 0, skBadPassword = 1, skUnknownMethod = 2, skUnsafeName = 3, skCrcError = 4, skExtractError = 5 };
+enum Skip : int32_t {
+    skNoOverwrite = 0,
+    skBadPassword = 1,
+    skUnknownMethod = 2,
+    skUnsafeName = 3,
+    skCrcError = 4,
+    skExtractError = 5
+};
 
 // Error codes of action 4 and 11 messages.
 enum Code : int32_t { erArchive = 1, erUnsafe = 2, erMethod = 3, erPassword = 4, erCrc = 5, erRead = 6, erWrite = 7 };
@@ -45,7 +52,10 @@ const char* MethodName(int32_t method)
     case ZIP_CM_BZIP2: return "BZip2";
     case ZIP_CM_XZ: return "XZ";
     case ZIP_CM_IMPLODE: return "Implode";
-    case ZIP_CM_REDUCE_1: case ZIP_CM_REDUCE_2: case ZIP_CM_REDUCE_3: case ZIP_CM_REDUCE_4: return "Reduce";
+    case ZIP_CM_REDUCE_1:
+    case ZIP_CM_REDUCE_2:
+    case ZIP_CM_REDUCE_3:
+    case ZIP_CM_REDUCE_4: return "Reduce";
     case ZIP_CM_SHRINK: return "Shrink";
     default: return nullptr;
     }
@@ -80,7 +90,11 @@ bool Wanted(const std::string& name, const std::vector<std::string>& items)
 
 class Extractor {
 public:
-    Extractor(uint8_t* raw) : cmd_(raw, kUnzipCommand), cb_(reinterpret_cast<CallbackFn>(cmd_.PtrV(ucCallback)), cmd_.PtrV(ucCaller), cmd_.PtrV(ucHandle)) {}
+    Extractor(uint8_t* raw)
+        : cmd_(raw, kUnzipCommand),
+          cb_(reinterpret_cast<CallbackFn>(cmd_.PtrV(ucCallback)), cmd_.PtrV(ucCaller), cmd_.PtrV(ucHandle))
+    {
+    }
 
     int32_t Run()
     {
@@ -158,12 +172,14 @@ private:
             if (GetU32(p) != kEndSig)
                 continue;
             const int64_t endPos = size - n + i;
-            const int64_t prefix = endPos - GetU32(p + kEndRecord.offset[erCdSize]) - GetU32(p + kEndRecord.offset[erCdOffset]);
+            const int64_t prefix =
+                endPos - GetU32(p + kEndRecord.offset[erCdSize]) - GetU32(p + kEndRecord.offset[erCdOffset]);
             if (prefix <= 0)
                 return nullptr;
             zip_error_t ze;
             zip_error_init(&ze);
-            zip_source_t* src = zip_source_file_create(path.c_str(), static_cast<zip_uint64_t>(prefix), size - prefix, &ze);
+            zip_source_t* src =
+                zip_source_file_create(path.c_str(), static_cast<zip_uint64_t>(prefix), size - prefix, &ze);
             zip_t* za = src ? zip_open_from_source(src, ZIP_RDONLY, &ze) : nullptr;
             if (!za) {
                 if (src)
@@ -293,7 +309,9 @@ private:
         if (!target)
             return Skipped(name, skUnsafeName, erUnsafe, "Unsafe name, not extracted: " + name);
         if (!zip_compression_method_supported(st.comp_method, 0))
-            return Skipped(name, skUnknownMethod, erMethod, "Cannot extract " + name + ": " + MethodText(st.comp_method) + " compression is not supported");
+            return Skipped(name, skUnknownMethod, erMethod,
+                           "Cannot extract " + name + ": " + MethodText(st.comp_method) +
+                               " compression is not supported");
         const bool encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
         if (encrypted && !zip_encryption_method_supported(st.encryption_method, 0))
             return Skipped(name, skBadPassword, erPassword, "Cannot decrypt " + name + ": unsupported encryption");
@@ -313,7 +331,8 @@ private:
                 return Skipped(name, skNoOverwrite, 0, "");
         }
 
-        if (cb_.Call(acFileStart, 0, static_cast<int32_t>(std::min<zip_uint64_t>(st.size, INT32_MAX)), name).result == -1)
+        if (cb_.Call(acFileStart, 0, static_cast<int32_t>(std::min<zip_uint64_t>(st.size, INT32_MAX)), name).result ==
+            -1)
             return false;
         bool stop = false;
         zip_file_t* f = Open(i, name, encrypted, stop);
@@ -342,12 +361,14 @@ private:
         std::string why;
         // AES entries of the second kind store no CRC; this libzip still compares the zero and
         // reports a checksum error at their end, so there the full declared size is what counts.
-        const bool aesWithoutCrc = st.encryption_method >= ZIP_EM_AES_128 && st.encryption_method <= ZIP_EM_AES_256 && st.crc == 0;
+        const bool aesWithoutCrc =
+            st.encryption_method >= ZIP_EM_AES_128 && st.encryption_method <= ZIP_EM_AES_256 && st.crc == 0;
         for (;;) {
             const zip_int64_t r = zip_fread(f, buf.data(), buf.size());
             if (r < 0) {
                 zip_error_t* ze = zip_file_get_error(f);
-                if (zip_error_code_zip(ze) == ZIP_ER_CRC && aesWithoutCrc && (st.valid & ZIP_STAT_SIZE) && got == st.size)
+                if (zip_error_code_zip(ze) == ZIP_ER_CRC && aesWithoutCrc && (st.valid & ZIP_STAT_SIZE) &&
+                    got == st.size)
                     break;
                 if (zip_error_code_zip(ze) == ZIP_ER_CRC)
                     crcError = true;

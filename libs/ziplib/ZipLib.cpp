@@ -127,7 +127,8 @@ int32_t Run(uint8_t* raw)
     Record<zcFieldCount> cmd(raw, kZipCommand);
     if (cmd.U32(zcEndMarker) != kEndMarker)
         return 0;
-    const LibraryCallback cb(reinterpret_cast<CallbackFn>(cmd.PtrV(zcCallback)), cmd.PtrV(zcCaller), cmd.PtrV(zcHandle));
+    const LibraryCallback cb(reinterpret_cast<CallbackFn>(cmd.PtrV(zcCallback)), cmd.PtrV(zcCaller),
+                             cmd.PtrV(zcHandle));
     const char* archive = cmd.Text(zcArchive);
     if (!archive || !*archive) {
         cb.Message("No archive name given", 1);
@@ -215,7 +216,8 @@ int32_t Run(uint8_t* raw)
         }
         if (existing < 0 && freshen)
             continue;
-        if (cb.Call(acFileStart, 0, static_cast<int32_t>(std::min<int64_t>(job.size, INT32_MAX)), job.path).result == -1) {
+        if (cb.Call(acFileStart, 0, static_cast<int32_t>(std::min<int64_t>(job.size, INT32_MAX)), job.path).result ==
+            -1) {
             zip_discard(za);
             return 0;
         }
@@ -278,12 +280,16 @@ int32_t Run(uint8_t* raw)
         cb.Call(acEndOfBatch, 0, 0, "");
         return 0;
     }
-    CloseState state{&cb, totalSize};
+    CloseState state {&cb, totalSize};
     zip_register_progress_callback_with_state(
         za, 0.01,
         [](zip_t*, double progress, void* ud) {
             auto* s = static_cast<CloseState*>(ud);
-            if (!s->stopped && s->cb->Call(acProgress, 0, static_cast<int32_t>(progress * static_cast<double>(std::min<int64_t>(s->total, INT32_MAX))), "").result == -1)
+            if (!s->stopped && s->cb->Call(acProgress, 0,
+                                           static_cast<int32_t>(
+                                               progress * static_cast<double>(std::min<int64_t>(s->total, INT32_MAX))),
+                                           "")
+                                       .result == -1)
                 s->stopped = true;
         },
         nullptr, &state);

@@ -9,8 +9,7 @@
 
 namespace app {
 
-void CollectBattles(const std::string& gameDir, std::vector<std::string>& fileNames,
-                    std::vector<std::string>& titles)
+void CollectBattles(const std::string& gameDir, std::vector<std::string>& fileNames, std::vector<std::string>& titles)
 {
     for (const auto& rec : base::FindFiles(gameDir + "\\*.bte", false)) {
         fileNames.push_back(rec.Name);

@@ -15,8 +15,7 @@ struct AList {
 
 // Appends each battle's file name, then its title (line 6). A file that cannot be read stops
 // the walk with its error: fileNames then holds the failing name, titles the ones before it.
-void CollectBattles(const std::string& gameDir, std::vector<std::string>& fileNames,
-                    std::vector<std::string>& titles);
+void CollectBattles(const std::string& gameDir, std::vector<std::string>& fileNames, std::vector<std::string>& titles);
 
 // The archives (*.zip, *.ace, *.rar) of a directory, newest first; directories are skipped.
 // A directory that does not exist gives an empty list.

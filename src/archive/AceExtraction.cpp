@@ -30,10 +30,7 @@ constexpr const char* kLibraryName = "UnAceV2.Dll";
 constexpr const char* kCaptionLoadError = "ACE Load Error";
 constexpr const char* kCaptionExtractError = "ACE Extract Error";
 
-void Show(const std::string& text, const char* caption)
-{
-    base::TheDesktop().MessageBox(text, caption, base::MB_OK);
-}
+void Show(const std::string& text, const char* caption) { base::TheDesktop().MessageBox(text, caption, base::MB_OK); }
 
 }  // namespace
 
@@ -60,7 +57,7 @@ bool LoadAceLibrary()
 
 int InitAceLibrary()
 {
-    std::array<uint8_t, kAceInitRecord.size> record{};
+    std::array<uint8_t, kAceInitRecord.size> record {};
     PutRecordNumber(record.data(), kAceInitRecord.fixedValue1, kAceInitValue1);
     PutRecordNumber(record.data(), kAceInitRecord.fixedValue2, kAceInitValue2);
     PutRecordAddress(record.data(), kAceInitRecord.commentBuffer, AceCommentBuffer);
@@ -71,7 +68,7 @@ int InitAceLibrary()
 
 int ExtractAceFiles(const std::string& archivePath, const std::string& destDir, int32_t flag)
 {
-    std::array<uint8_t, kAceExtractRecord.size> record{};
+    std::array<uint8_t, kAceExtractRecord.size> record {};
     PutRecordAddress(record.data(), kAceExtractRecord.baseDir, kEmptyText);
     PutRecordAddress(record.data(), kAceExtractRecord.fileList, AceFileListBuffer);
     PutRecordAddress(record.data(), kAceExtractRecord.excludeList, kEmptyText);
@@ -110,7 +107,7 @@ void ExtractAceArchive(const std::string& archivePath, const std::string& gameDi
         return;
     }
     InitAceLibrary();
-    std::array<uint8_t, kAceArchiveDataRecord.size> archiveData{};
+    std::array<uint8_t, kAceArchiveDataRecord.size> archiveData {};
     AceLibraryHandle.readArchiveData(archivePath.c_str(), archiveData.data());
     if (GetRecordAddress(archiveData.data(), kAceArchiveDataRecord.archiveInfo) == nullptr) {
         Show("No ACE-archive!", kCaptionExtractError);

@@ -48,10 +48,7 @@ const char* ExtractMessage(int code)
     }
 }
 
-void Show(const char* text, const char* caption)
-{
-    base::TheDesktop().MessageBox(text, caption, base::MB_OK);
-}
+void Show(const char* text, const char* caption) { base::TheDesktop().MessageBox(text, caption, base::MB_OK); }
 
 }  // namespace
 

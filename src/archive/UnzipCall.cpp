@@ -44,7 +44,8 @@ void BuildUnzipCommand(ZipComponent& zip, int32_t version, const std::string& ar
     if (!longForm) {
         PutU32(out.record.data() + UnzipShortMarker(kNativePtr), kEndMarker);
         for (size_t i = 0; i < zip.FSpecArgs.size() && i < kNameSlots; ++i)
-            PutPtrAt(out.record.data() + UnzipShortSlots(kNativePtr) + i * kNativePtr, out.texts.Copy(zip.FSpecArgs[i]));
+            PutPtrAt(out.record.data() + UnzipShortSlots(kNativePtr) + i * kNativePtr,
+                     out.texts.Copy(zip.FSpecArgs[i]));
         return;
     }
     out.items.assign(zip.FSpecArgs.size() * kUnzipFileSpec.size, 0);

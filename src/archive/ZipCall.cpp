@@ -6,8 +6,6 @@
 #include "base/Desktop.h"
 #include "base/Files.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
 #include <cstring>
 
@@ -15,13 +13,13 @@ using namespace ziprec;
 
 ZipLibSlot& ZipLibrary()
 {
-    static ZipLibSlot slot{"ZIPLIB.DLL", "ZipLibExec", "GetZipLibVersion", 10601};
+    static ZipLibSlot slot {"ZIPLIB.DLL", "ZipLibExec", "GetZipLibVersion", 10601};
     return slot;
 }
 
 ZipLibSlot& UnzLibrary()
 {
-    static ZipLibSlot slot{"UNZLIB.DLL", "UnzLibExec", "GetUnzLibVersion", 10701};
+    static ZipLibSlot slot {"UNZLIB.DLL", "UnzLibExec", "GetUnzLibVersion", 10701};
     return slot;
 }
 
@@ -229,13 +227,11 @@ int32_t ZipComponent::ZipCallback(uint8_t* record)
             rec.SetI32(cbSize, static_cast<int32_t>(std::min<size_t>(comment.size(), kCallbackTextSize - 1)));
         }
         break;
-    default:
-        break;
+    default: break;
     }
     const int32_t answer = Cancel ? -1 : 0;
     // Let the window repaint, and a click that sets Cancel count at the next callback.
-    if (QCoreApplication::instance())
-        QCoreApplication::processEvents();
+    base::TheDesktop().LetEventsThrough();
     return answer;
 }
 

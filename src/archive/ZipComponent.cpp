@@ -102,8 +102,8 @@ void ZipComponent::SetRootDir(const std::string& dir)
 
 std::string ZipComponent::ConvertCharset(const std::string& text, int direction) const
 {
-    const bool applies = (CodePage == cpAuto && hostNum_ == 0) || hostNum_ == 6 ||
-                         (hostNum_ == 11 && hostVer_ == 50) || CodePage == cpOEM;
+    const bool applies = (CodePage == cpAuto && hostNum_ == 0) || hostNum_ == 6 || (hostNum_ == 11 && hostVer_ == 50) ||
+                         CodePage == cpOEM;
     if (!applies)
         return text;
     std::string out = text;
@@ -228,10 +228,10 @@ void ZipComponent::CheckDrive()
             throw EZipComponent(11004, driveRoot_);
         // This platform has no volume labels; free and total space come from the file system.
         struct statvfs vfs {};
-        uint64_t total = ~uint64_t{0};
+        uint64_t total = ~uint64_t {0};
         if (statvfs(base::NativePath(driveRoot_).c_str(), &vfs) == 0)
             total = static_cast<uint64_t>(vfs.f_blocks) * vfs.f_frsize;
-        if (total == ~uint64_t{0})
+        if (total == ~uint64_t {0})
             throw EZipComponent(11004, driveRoot_);
         return;
     }
@@ -278,8 +278,8 @@ void ZipComponent::OpenEndOfDirectory(DirReader& in, uint8_t* endRecord, int64_t
             bool zeroTail = true;
             for (int64_t k = i + 22 + commentLen; k < n; ++k)
                 zeroTail = zeroTail && window[static_cast<size_t>(k)] == 0;
-            const bool padding = static_cast<uint64_t>(realFileSize_ - fileSize) < 512 &&
-                                 realFileSize_ % 512 == 0 && zeroTail;
+            const bool padding =
+                static_cast<uint64_t>(realFileSize_ - fileSize) < 512 && realFileSize_ % 512 == 0 && zeroTail;
             if (!padding)
                 ShowZipMessage(10204, "");
         }

@@ -35,13 +35,38 @@ private:
 };
 
 enum AddOptsEnum {
-    AddDirNames, AddRecurseDirs, AddMove, AddFreshen, AddUpdate, AddZipTime, AddForceDOS,
-    AddHiddenFiles, AddArchiveOnly, AddResetArchive, AddEncrypt, AddSeparateDirs, AddVolume,
-    AddDiskSpan, AddDiskSpanErase
+    AddDirNames,
+    AddRecurseDirs,
+    AddMove,
+    AddFreshen,
+    AddUpdate,
+    AddZipTime,
+    AddForceDOS,
+    AddHiddenFiles,
+    AddArchiveOnly,
+    AddResetArchive,
+    AddEncrypt,
+    AddSeparateDirs,
+    AddVolume,
+    AddDiskSpan,
+    AddDiskSpanErase
 };
 enum ExtrOptsEnum { ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTest };
 enum SFXOptsEnum { SFXAskCmdLine, SFXAskFiles, SFXAutoRun, SFXHideOverWriteBox, SFXCheckSize, SFXNoSuccessMsg };
-enum AddStoreSuffixEnum { assGIF, assPNG, assZ, assZIP, assZOO, assARC, assLZH, assARJ, assTAZ, assTGZ, assLHA, assEXE };
+enum AddStoreSuffixEnum {
+    assGIF,
+    assPNG,
+    assZ,
+    assZIP,
+    assZOO,
+    assARC,
+    assLZH,
+    assARJ,
+    assTAZ,
+    assTGZ,
+    assLHA,
+    assEXE
+};
 enum CodePageOpts { cpAuto, cpNone, cpOEM };
 enum OvrOpts { OvrConfirm, OvrAlways, OvrNever };
 enum DeleteOpts { htdFinal, htdAllowUndo };
@@ -52,11 +77,19 @@ using SFXOpts = EnumSet<SFXOptsEnum, 6>;
 using AddStoreExts = EnumSet<AddStoreSuffixEnum, 12>;
 
 // Four-byte fields, one per member of AddStoreSuffixEnum.
-inline constexpr char kStoreSuffixes[12][4] = {"gif", "png", "z", "zip", "zoo", "arc", "lzh", "arj", "taz", "tgz", "lha", "exe"};
+inline constexpr char kStoreSuffixes[12][4] = {"gif", "png", "z",   "zip", "zoo", "arc",
+                                               "lzh", "arj", "taz", "tgz", "lha", "exe"};
 
 enum ProgressType { NewFile, ProgressUpdate, EndOfBatch, TotalFiles2Process, TotalSize2Process };
 // Why the unzip library skipped a file (the low byte of the callback's size value).
-enum UnZipSkipTypes : uint8_t { stNoOverwrite, stBadPassword, stUnknownMethod, stUnsafeName, stCrcError, stExtractError };
+enum UnZipSkipTypes : uint8_t {
+    stNoOverwrite,
+    stBadPassword,
+    stUnknownMethod,
+    stUnsafeName,
+    stCrcError,
+    stExtractError
+};
 enum TZipDiskStatus { zdsEmpty, zdsHasFiles, zdsPreviousDisk, zdsSameFileName, zdsNotEnoughSpace };
 enum TZipDiskAction { zdaOk, zdaErase, zdaReject, zdaCancel };
 
@@ -123,7 +156,7 @@ public:
     AddOpts AddOptions;
     std::string ExtrBaseDir;
     ExtrOpts ExtrOptions;
-    SFXOpts SFXOptions{SFXCheckSize};
+    SFXOpts SFXOptions {SFXCheckSize};
     std::vector<std::string> FSpecArgs;
     bool Unattended = false;
     const std::string& GetZipFileName() const { return zipFileName_; }
@@ -147,8 +180,9 @@ public:
     DeleteOpts HowToDelete = htdAllowUndo;
     std::string VersionInfo() const { return "1.60 L"; }
     void SetVersionInfo(const std::string&) {}  // read-only: assigning has no effect
-    std::vector<uint8_t> SFXIcon;  // the icon's bytes; only the self-extracting conversion uses it
-    AddStoreExts AddStoreSuffixes{assGIF, assPNG, assZ, assZIP, assZOO, assARC, assLZH, assARJ, assTAZ, assTGZ, assLHA};
+    std::vector<uint8_t> SFXIcon;               // the icon's bytes; only the self-extracting conversion uses it
+    AddStoreExts AddStoreSuffixes {assGIF, assPNG, assZ,   assZIP, assZOO, assARC,
+                                   assLZH, assARJ, assTAZ, assTGZ, assLHA};
     uint32_t GetPasswordReqCount() const { return passwordReqCount_; }
     void SetPasswordReqCount(uint32_t count);  // above 15 stored as 15
     std::vector<std::string> FSpecArgsExcl;
@@ -158,18 +192,30 @@ public:
 
     // ---- events ----
     std::function<void(ZipComponent* Sender)> OnDirUpdate;
-    std::function<void(ZipComponent* Sender, ProgressType ProgrType, const std::string& Filename, int32_t FileSize)> OnProgress;
+    std::function<void(ZipComponent* Sender, ProgressType ProgrType, const std::string& Filename, int32_t FileSize)>
+        OnProgress;
     std::function<void(ZipComponent* Sender, int32_t ErrCode, const std::string& Message)> OnMessage;
     std::function<void(ZipComponent* Sender, std::string& OldFileName, bool& IsChanged)> OnSetNewName;
     std::function<void(ZipComponent* Sender, int32_t SeqNo, ZipDirEntry& ZipEntry)> OnNewName;
-    std::function<void(ZipComponent* Sender, std::string& NewPassword, const std::string& ForFile, uint32_t& RepeatCount)> OnPasswordError;
-    std::function<void(ZipComponent* Sender, const std::string& ForFile, uint32_t FoundCRC, uint32_t ExpectedCRC, bool& DoExtract)> OnCRC32Error;
-    std::function<void(ZipComponent* Sender, const std::string& ForFile, bool IsOlder, bool& DoOverwrite)> OnExtractOverwrite;
-    std::function<void(ZipComponent* Sender, const std::string& ForFile, UnZipSkipTypes SkipType, int32_t ExtError)> OnExtractSkipped;
+    std::function<void(ZipComponent* Sender, std::string& NewPassword, const std::string& ForFile,
+                       uint32_t& RepeatCount)>
+        OnPasswordError;
+    std::function<void(ZipComponent* Sender, const std::string& ForFile, uint32_t FoundCRC, uint32_t ExpectedCRC,
+                       bool& DoExtract)>
+        OnCRC32Error;
+    std::function<void(ZipComponent* Sender, const std::string& ForFile, bool IsOlder, bool& DoOverwrite)>
+        OnExtractOverwrite;
+    std::function<void(ZipComponent* Sender, const std::string& ForFile, UnZipSkipTypes SkipType, int32_t ExtError)>
+        OnExtractSkipped;
     std::function<void(ZipComponent* Sender, const std::string& ForFile, bool& DoOverwrite)> OnCopyZipOverwrite;
-    std::function<void(ZipComponent* Sender, int32_t DiskSeqNo, int32_t DiskTotal, const std::string& Drive, bool& AbortAction)> OnGetNextDisk;
-    std::function<void(ZipComponent* Sender, int32_t PreviousDisk, const std::string& PreviousFile, TZipDiskStatus Status, TZipDiskAction& Action)> OnStatusDisk;
-    std::function<void(ZipComponent* Sender, const std::string& ForFile, std::string& FileComment, bool& IsChanged)> OnFileComment;
+    std::function<void(ZipComponent* Sender, int32_t DiskSeqNo, int32_t DiskTotal, const std::string& Drive,
+                       bool& AbortAction)>
+        OnGetNextDisk;
+    std::function<void(ZipComponent* Sender, int32_t PreviousDisk, const std::string& PreviousFile,
+                       TZipDiskStatus Status, TZipDiskAction& Action)>
+        OnStatusDisk;
+    std::function<void(ZipComponent* Sender, const std::string& ForFile, std::string& FileComment, bool& IsChanged)>
+        OnFileComment;
 
     // ---- public state ----
     std::vector<ZipDirEntry> DirEntries;
@@ -224,8 +270,8 @@ private:
     uint8_t hostNum_ = 0;
     uint8_t hostVer_ = 0;
     int32_t dirOnlyCount_ = 0;
-    int32_t diskNr_ = 0;       // number of this disk in the last end record
-    int32_t totalDisks_ = 0;   // current disk of the last directory read
+    int32_t diskNr_ = 0;      // number of this disk in the last end record
+    int32_t totalDisks_ = 0;  // current disk of the last directory read
     bool spanned_ = false;
     int64_t totalSizeToProcess_ = 0;
     int64_t realFileSize_ = 0;

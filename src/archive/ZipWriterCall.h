@@ -9,7 +9,7 @@ class ZipComponent;
 
 struct ZipCommandBuffers {
     std::vector<uint8_t> record;
-    std::vector<uint8_t> items;      // ZipFileSpec array (long form)
+    std::vector<uint8_t> items;       // ZipFileSpec array (long form)
     std::vector<uint8_t> exclusions;  // text pointers (long form, 160 and up)
     TextCopies texts;
 };

@@ -47,6 +47,9 @@ public:
     // Every window of the program takes input again (true) or none (false), while a dialog of
     // another program is open; nothing to do by default.
     virtual void EnableWindows(bool /*enabled*/) {}
+    // Lets pending window events run in the middle of long work (repaints, a Cancel click);
+    // nothing to do by default.
+    virtual void LetEventsThrough() {}
     // The zip component's password prompt (masked, at most 80 characters); false on Cancel.
     virtual bool PasswordQuery(const std::string& /*caption*/, const std::string& /*prompt*/, std::string& /*value*/)
     {

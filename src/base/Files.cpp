@@ -217,7 +217,8 @@ bool CopyNative(const std::string& from, const std::string& to)
 bool CopyFileOverwrite(std::string_view from, std::string_view to)
 {
     std::string src = NativePath(from), dst = NativePath(to);
-    struct stat a {}, b {};
+    struct stat a {
+    }, b {};
     if (stat(src.c_str(), &a) == 0 && stat(dst.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino)
         return false;  // copying a file onto itself would truncate it
     if (!CopyNative(src, dst)) {

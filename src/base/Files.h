@@ -26,7 +26,7 @@ struct SearchRec {
     std::string Name;  // plain name, in the encoding of the searched path (see FindFiles)
     int Attr = 0;
     int64_t Size = 0;
-    int32_t Time = 0;      // last write, local time, packed MS-DOS date-time
+    int32_t Time = 0;       // last write, local time, packed MS-DOS date-time
     std::time_t MTime = 0;  // last write, seconds since the epoch
 };
 

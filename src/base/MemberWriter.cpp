@@ -124,9 +124,8 @@ void MemberWriter::Discard()
 
 MemberWriteResult PlaceSymlink(const std::string& target, const std::string& linkText)
 {
-    const std::string temp = MakeUnderFreshName(FolderOf(target), [&](const std::string& name) {
-        return symlink(linkText.c_str(), name.c_str()) == 0;
-    });
+    const std::string temp = MakeUnderFreshName(
+        FolderOf(target), [&](const std::string& name) { return symlink(linkText.c_str(), name.c_str()) == 0; });
     if (temp.empty())
         return MemberWriteResult::CannotCreate;
     if (rename(temp.c_str(), target.c_str()) != 0) {

@@ -116,7 +116,8 @@ std::u16string HexToUtf16(std::string_view hex)
     }
     std::u16string out;
     for (size_t k = 0; k + 1 < bytes.size(); k += 2)
-        out += static_cast<char16_t>(static_cast<unsigned char>(bytes[k]) | (static_cast<unsigned char>(bytes[k + 1]) << 8));
+        out += static_cast<char16_t>(static_cast<unsigned char>(bytes[k]) |
+                                     (static_cast<unsigned char>(bytes[k + 1]) << 8));
     while (!out.empty() && out.back() == 0)
         out.pop_back();
     return out;
@@ -136,7 +137,8 @@ RegistryHive RegistryHive::Parse(std::string_view text)
         std::string line(text.substr(pos, end - pos));
         pos = end + 1;
         // Long hex values continue on the next line after a trailing backslash.
-        while (!line.empty() && (line.back() == '\\' || line.back() == '\r') && line.find("=hex") != std::string::npos) {
+        while (!line.empty() && (line.back() == '\\' || line.back() == '\r') &&
+               line.find("=hex") != std::string::npos) {
             if (line.back() == '\r') {
                 line.pop_back();
                 continue;
@@ -262,7 +264,8 @@ std::string RegistryHive::ReadString(std::string_view keyPath, std::string_view 
         throw Exception(FormatMessage("Invalid data type for '%s'", name));
     std::string ansi;
     for (char16_t u : value->Text)
-        ansi += UnicodeToAnsiChar(u) < 0 || (u >= 0xD800 && u <= 0xDFFF) ? '?' : static_cast<char>(UnicodeToAnsiChar(u));
+        ansi +=
+            UnicodeToAnsiChar(u) < 0 || (u >= 0xD800 && u <= 0xDFFF) ? '?' : static_cast<char>(UnicodeToAnsiChar(u));
     return ansi;
 }
 

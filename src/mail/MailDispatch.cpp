@@ -157,7 +157,7 @@ int SendMailMessage(const MailParams& params)
     std::optional<std::string> subject = params.Value("subject");
     std::optional<std::string> body = params.Value("body");
 
-    MapiMessage message{};
+    MapiMessage message {};
     if (!files.empty()) {
         message.nFileCount = static_cast<MapiUlong>(files.size());
         message.lpFiles = files.data();

@@ -29,7 +29,7 @@ inline void SetDialogColors(QWidget* w, const QColor& background, const QColor& 
 // A flat button as every window of the program has them: dark face, grey highlight, "Verdana"
 // 11 pixels bold in the given colour.
 inline FlatButton* MakeFlatButton(QWidget* parent, const char* name, const QRect& geometry, const char* caption,
-                                   const QColor& textColor)
+                                  const QColor& textColor)
 {
     auto* b = new FlatButton(parent, QString::fromLatin1(name));
     b->setGeometry(geometry);

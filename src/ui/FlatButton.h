@@ -13,8 +13,8 @@
 class FlatButton : public QWidget {
     Q_OBJECT
 public:
-    using MouseEvent = std::function<void(FlatButton* sender, Qt::MouseButton button,
-                                          Qt::KeyboardModifiers shift, int x, int y)>;
+    using MouseEvent =
+        std::function<void(FlatButton* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)>;
     using NotifyEvent = std::function<void(FlatButton* sender)>;
 
     explicit FlatButton(QWidget* parent = nullptr, const QString& name = QString());

@@ -22,10 +22,7 @@ using namespace base;  // the message box flags and results, the application tit
 
 namespace {
 
-QWidget* ActiveWindow()
-{
-    return QApplication::activeWindow();
-}
+QWidget* ActiveWindow() { return QApplication::activeWindow(); }
 
 QString Title() { return QString::fromLatin1(kApplicationTitle); }
 
@@ -61,8 +58,7 @@ int QtDesktop::MessageBox(const std::string& text, const std::string& caption, u
     }
 }
 
-bool QtDesktop::InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
-                           int maxLength)
+bool QtDesktop::InputQuery(const std::string& caption, const std::string& prompt, std::string& value, int maxLength)
 {
     QInputDialog dialog(ActiveWindow());
     dialog.setWindowTitle(DisplayString(caption));
@@ -101,9 +97,8 @@ void QtDesktop::ShowHelp(const std::string& helpFile)
 {
     QString file = QString::fromStdString(helpFile);
     if (!QFileInfo(file).isFile()) {
-        QMessageBox box(QMessageBox::Warning, Title(),
-                        QStringLiteral("Cannot find the help file %1.").arg(file), QMessageBox::Ok,
-                        ActiveWindow());
+        QMessageBox box(QMessageBox::Warning, Title(), QStringLiteral("Cannot find the help file %1.").arg(file),
+                        QMessageBox::Ok, ActiveWindow());
         box.exec();
         return;
     }
@@ -138,6 +133,8 @@ void QtDesktop::ShowError(const std::string& text)
     QMessageBox box(QMessageBox::Critical, Title(), DisplayString(text), QMessageBox::Ok, ActiveWindow());
     box.exec();
 }
+
+void QtDesktop::LetEventsThrough() { QCoreApplication::processEvents(); }
 
 void QtDesktop::SetBusyCursor(bool busy)
 {

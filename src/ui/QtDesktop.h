@@ -14,14 +14,14 @@ class QtDesktop : public base::Desktop {
 public:
     void ShowMessage(const std::string& text) override;
     int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
-    bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value,
-                    int maxLength) override;
+    bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value, int maxLength) override;
     std::optional<std::string> BrowseForFolder(const std::string& title) override;
     void ShowHelp(const std::string& helpFile) override;
     void StartProgram(const std::string& file, const std::string& workDir) override;
     void ShowError(const std::string& text) override;
     void SetBusyCursor(bool busy) override;
     void EnableWindows(bool enabled) override;
+    void LetEventsThrough() override;
     bool PasswordQuery(const std::string& caption, const std::string& prompt, std::string& value) override;
 
     // The help window of the last ShowHelp, for tests.

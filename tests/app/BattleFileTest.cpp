@@ -36,7 +36,8 @@ std::string WithLines(const std::string& l4, const std::string& l7, const std::s
 TEST(BattleFile, LineRules)
 {
     // CR ends a line, CR LF is one line end, a lone LF belongs to the line, 0x1A ends the text.
-    MemorySource in("a\rb\r\nc\nd\r\x1A" "e\r");
+    MemorySource in("a\rb\r\nc\nd\r\x1A"
+                    "e\r");
     bool ended = false;
     EXPECT_EQ(ReadBattleLine(in, ended), "a");
     EXPECT_EQ(ReadBattleLine(in, ended), "b");
@@ -64,8 +65,8 @@ TEST(BattleFile, TurnAndLength)
         const char* line7;
         const char* turn;
         const char* length;
-    } cases[] = {{"0 60", "1", "10"}, {"17 60", "3", "10"}, {"5 5", "1", "0"}, {"12 x 48", "3", "8"},
-                 {"-7 -13", "0", "-2"}, {"2147483647 6", "357913942", "1"}};
+    } cases[] = {{"0 60", "1", "10"},   {"17 60", "3", "10"},  {"5 5", "1", "0"},
+                 {"12 x 48", "3", "8"}, {"-7 -13", "0", "-2"}, {"2147483647 6", "357913942", "1"}};
     for (const auto& c : cases) {
         auto v = Parse(WithLines("1 0", c.line7, "v")).values;
         ASSERT_EQ(v.size(), 4u);

@@ -126,7 +126,8 @@ TEST_F(CommentStoreTest, APartialLastRecord)
     SaveComment("a.bte", "saved");
     EXPECT_EQ(FindComment("a.bte").value(), "saved");
     const std::string before = Contents();
-    for (auto op : {+[] { FindComment("b.bte"); }, +[] { SaveComment("b.bte", "x"); }, +[] { RemoveComments("a.bte"); }}) {
+    for (auto op :
+         {+[] { FindComment("b.bte"); }, +[] { SaveComment("b.bte", "x"); }, +[] { RemoveComments("a.bte"); }}) {
         try {
             op();
             ADD_FAILURE();

@@ -60,9 +60,8 @@ TEST_F(ConfigStoreTest, FirstStartWithoutRegistryWritesTheDefaults)
 
 TEST_F(ConfigStoreTest, RegistryLocationsAndTheKeyFoundRule)
 {
-    const std::string file = Load(
-        "[Software\\\\Vantaris\\\\Grey Coast] 1\n\"location\"=\"D:\\\\Games\\\\Grey Coast\"\n"
-        "[Software\\\\Vantaris\\\\Iron Plain II] 1\n\"other\"=\"x\"\n");
+    const std::string file = Load("[Software\\\\Vantaris\\\\Grey Coast] 1\n\"location\"=\"D:\\\\Games\\\\Grey Coast\"\n"
+                                  "[Software\\\\Vantaris\\\\Iron Plain II] 1\n\"other\"=\"x\"\n");
     EXPECT_EQ(Field(file, 1, GameProfileLayout::GameDir), "D:\\Games\\Grey Coast");
     EXPECT_EQ(At(file, 771 + GameProfileLayout::KeyFound), 0);
     // The Iron Plain II key without a location: empty game directory, KeyFound set.

@@ -54,8 +54,14 @@ TEST(UnRarFake, OpenFailuresShowTheirMessageOrNothingAndNeverClose)
         {ERAR_BAD_DATA, "Archive header broken"},
         {ERAR_BAD_ARCHIVE, "File is not valid RAR archive"},
         {ERAR_EOPEN, "File open error"},
-        {ERAR_UNKNOWN_FORMAT, ""}, {ERAR_ECREATE, ""}, {ERAR_ECLOSE, ""}, {ERAR_EREAD, ""},
-        {ERAR_EWRITE, ""}, {ERAR_MISSING_PASSWORD, ""}, {ERAR_UNKNOWN, ""}, {99, ""},
+        {ERAR_UNKNOWN_FORMAT, ""},
+        {ERAR_ECREATE, ""},
+        {ERAR_ECLOSE, ""},
+        {ERAR_EREAD, ""},
+        {ERAR_EWRITE, ""},
+        {ERAR_MISSING_PASSWORD, ""},
+        {ERAR_UNKNOWN, ""},
+        {99, ""},
     };
     for (const auto& [code, text] : cases) {
         ScriptedDesktop desktop;
@@ -114,12 +120,9 @@ TEST(UnRarFake, FailedHeaderReadsAreReportedAsReadErrors)
 {
     // 12 as written; every other code is a failure too, never the success message.
     const std::vector<std::pair<int, std::string>> cases = {
-        {ERAR_BAD_DATA, "File header broken"},
-        {ERAR_BAD_ARCHIVE, "Volume is not valid RAR archive"},
-        {ERAR_EOPEN, "Volume open error"},
-        {ERAR_EREAD, "Read error"},
-        {ERAR_NO_MEMORY, "File header broken"},
-        {ERAR_MISSING_PASSWORD, "File header broken"},
+        {ERAR_BAD_DATA, "File header broken"},  {ERAR_BAD_ARCHIVE, "Volume is not valid RAR archive"},
+        {ERAR_EOPEN, "Volume open error"},      {ERAR_EREAD, "Read error"},
+        {ERAR_NO_MEMORY, "File header broken"}, {ERAR_MISSING_PASSWORD, "File header broken"},
     };
     for (const auto& [code, text] : cases) {
         ScriptedDesktop desktop;
@@ -144,7 +147,9 @@ TEST(UnRarFake, ExtractionFailureStopsAtThatMemberWithItsMessage)
         {ERAR_ECLOSE, "File close error"},
         {ERAR_EREAD, "Read error"},
         {ERAR_EWRITE, "Write error"},
-        {ERAR_NO_MEMORY, ""}, {ERAR_MISSING_PASSWORD, ""}, {ERAR_UNKNOWN, ""},
+        {ERAR_NO_MEMORY, ""},
+        {ERAR_MISSING_PASSWORD, ""},
+        {ERAR_UNKNOWN, ""},
     };
     for (const auto& [code, text] : cases) {
         ScriptedDesktop desktop;

@@ -55,15 +55,19 @@ TEST(UnRarFrontEnd, ArchivesOfBothLayoutsAreUnpackedWithOneSuccessMessage)
     };
     const std::vector<Case> cases = {
         {"r3_solid.rar", {{"stest1.txt", kStestSha}, {"stest2.txt", kStestSha}}},
-        {"r3_compressed_best.rar", {{"LibarchiveAddingTest.html", kHtmlSha}, {"testdir/test.txt", kTestTxtSha},
-                                    {"testdir/LibarchiveAddingTest.html", kHtmlSha}}},
+        {"r3_compressed_best.rar",
+         {{"LibarchiveAddingTest.html", kHtmlSha},
+          {"testdir/test.txt", kTestTxtSha},
+          {"testdir/LibarchiveAddingTest.html", kHtmlSha}}},
         {"r2_audio_compression.rar",
          {{"BoatModernEnglish.wav", "0aeeb3c12f01d7089ca83eb321d5a54673ba0e6011231f5bc1fa10102ea3d797"},
           {"LICENSE.txt", "ad43c21d4e68b2dcd345bf2dfe6f40082d1a54f8ba9e61b629ad5adcefa01ff1"}}},
-        {"r5_solid.rar", {{"test.bin", "588870a2dade35c2650fbb7898c9a9c7f21fce7c281198604e8d0c9737f2c375"},
-                          {"test6.bin", "0b79ce23670b7c2e5a0d4b62f0de7b0c745522be9ed6a9ec70da6991c2f010f2"}}},
-        {"r5_subdirs_unicode.rar", {{"sub/üȵĩöḋè/file.txt", "8b911a8716b94442f9ca3dff20584048536e4c2f47b8b5bb9096cbd43c3432d5"},
-                                    {"sub/with space/long fn.txt", "e708f3c52269d19a8ac86b5934ff9cf2a80c696cb04a66a435e96f9ca44f7c18"}}},
+        {"r5_solid.rar",
+         {{"test.bin", "588870a2dade35c2650fbb7898c9a9c7f21fce7c281198604e8d0c9737f2c375"},
+          {"test6.bin", "0b79ce23670b7c2e5a0d4b62f0de7b0c745522be9ed6a9ec70da6991c2f010f2"}}},
+        {"r5_subdirs_unicode.rar",
+         {{"sub/üȵĩöḋè/file.txt", "8b911a8716b94442f9ca3dff20584048536e4c2f47b8b5bb9096cbd43c3432d5"},
+          {"sub/with space/long fn.txt", "e708f3c52269d19a8ac86b5934ff9cf2a80c696cb04a66a435e96f9ca44f7c18"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.archive);
@@ -79,8 +83,8 @@ TEST(UnRarFrontEnd, ArchivesOfBothLayoutsAreUnpackedWithOneSuccessMessage)
 TEST(UnRarFrontEnd, CommentComesFirstThenTheMembers)
 {
     REQUIRE_CORPUS();
-    for (const auto& [archive, comment] : Boxes {{"r3_comment.rar", "RARcomment\n"},
-                                                 {"r5_comment_blake2.rar", "RAR5 archive - blake\n"}}) {
+    for (const auto& [archive, comment] :
+         Boxes {{"r3_comment.rar", "RARcomment\n"}, {"r5_comment_blake2.rar", "RAR5 archive - blake\n"}}) {
         TempDir game;
         ScriptedDesktop desktop;
         archive::ExtractRarArchive(kData + "/" + archive, game.path());

@@ -86,7 +86,10 @@ struct Entry {
 };
 
 Entry File(const std::string& name, const std::string& data) { return Entry {name, data, false, 0, {}, 20, 0x30}; }
-Entry Symlink4(const std::string& name, const std::string& target) { return Entry {name, target, true, 0, {}, 20, 0x30}; }
+Entry Symlink4(const std::string& name, const std::string& target)
+{
+    return Entry {name, target, true, 0, {}, 20, 0x30};
+}
 Entry Redirect5(const std::string& name, int type, const std::string& target)
 {
     return Entry {name, {}, false, type, target, 20, 0x30};
@@ -345,7 +348,8 @@ TEST(UnRarLibrary, SolidMembersUnpackAfterSkippedOnes)
         int r;
         while ((r = RARReadHeader(o.handle, &h)) == ERAR_SUCCESS)
             EXPECT_EQ(RARProcessFile(o.handle, last == h.FileName ? RAR_EXTRACT : RAR_SKIP,
-                                     const_cast<char*>(tmp.path().c_str()), nullptr), ERAR_SUCCESS);
+                                     const_cast<char*>(tmp.path().c_str()), nullptr),
+                      ERAR_SUCCESS);
         RARCloseArchive(o.handle);
         for (const auto& row : Manifest()) {
             if (row.archive == archive && row.member == last) {
@@ -392,8 +396,8 @@ TEST(UnRarLibrary, BrokenHeadersAreBadData)
     TempDir tmp;
     std::string arc = TempDir::Read(kData + "/r3_basic_links_dirs.rar");
     std::string mainBroken = arc, fileBroken = arc;
-    mainBroken[10] ^= 0x01;        // inside the main header
-    fileBroken[20 + 35] ^= 0x01;   // inside the first file header's name
+    mainBroken[10] ^= 0x01;       // inside the main header
+    fileBroken[20 + 35] ^= 0x01;  // inside the first file header's name
     TempDir::Write(tmp / "main.rar", mainBroken);
     TempDir::Write(tmp / "file.rar", fileBroken);
     EXPECT_EQ(Open(tmp / "main.rar").data.OpenResult, unsigned(ERAR_BAD_DATA));

@@ -202,10 +202,10 @@ TEST(UnaceCorpus, DamagedCopiesAreRefusedWithoutACrash)
 {
     REQUIRE_CORPUS();
     std::mt19937 rng(20240917);
-    for (const char* file : {"t.ace", "ace_nested2.ace", "license1.ace", "Ace.method1.ace", "Ace.method2.ace",
-                             "ALCHT.ACE", "trps.ace", "zdir.ace", "synthetic/synthetic-pic-3planes.ace",
-                             "synthetic/synthetic-sound-mode5.ace", "synthetic/synthetic-delta-2blocks.ace",
-                             "synthetic/synthetic-exe-e8-32bit.ace"}) {
+    for (const char* file :
+         {"t.ace", "ace_nested2.ace", "license1.ace", "Ace.method1.ace", "Ace.method2.ace", "ALCHT.ACE", "trps.ace",
+          "zdir.ace", "synthetic/synthetic-pic-3planes.ace", "synthetic/synthetic-sound-mode5.ace",
+          "synthetic/synthetic-delta-2blocks.ace", "synthetic/synthetic-exe-e8-32bit.ace"}) {
         SCOPED_TRACE(file);
         const auto good = ReadBytes(kCorpus + "/" + file);
         ASSERT_FALSE(good.empty());
@@ -224,7 +224,7 @@ TEST(UnaceCorpus, DamagedCopiesAreRefusedWithoutACrash)
                 ++refused;
         }
         EXPECT_GT(refused, 100);
-        for (size_t len : {size_t{0}, size_t{3}, size_t{20}, good.size() / 3, good.size() / 2, good.size() - 5,
+        for (size_t len : {size_t {0}, size_t {3}, size_t {20}, good.size() / 3, good.size() / 2, good.size() - 5,
                            good.size() - 1}) {
             std::vector<uint8_t> cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(len));
             EXPECT_NE(DecodeAll(cut), ace::Status::Ok) << "cut to " << len;
@@ -265,7 +265,7 @@ TEST(UnaceNames, UnsafeNamesAreRefused)
     EXPECT_EQ(ace::MemberPath("dir\\sub\\file.bte"), "dir/sub/file.bte");
     EXPECT_EQ(ace::MemberPath("x..y"), "x..y");
     EXPECT_EQ(ace::MemberPath("\x84rger.bte"), "\xC3\xA4rger.bte");  // OEM 437 a-umlaut
-    for (const char* bad : {"..\\..\\x", "\\abs", "/abs", "c:\\x", "C:x", "\\\\server\\share\\x", "a\\..\\..\\b",
-                            "tab\there", ""})
+    for (const char* bad :
+         {"..\\..\\x", "\\abs", "/abs", "c:\\x", "C:x", "\\\\server\\share\\x", "a\\..\\..\\b", "tab\there", ""})
         EXPECT_EQ(ace::MemberPath(bad), "") << bad;
 }

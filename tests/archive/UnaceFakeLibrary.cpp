@@ -51,14 +51,16 @@ UNACE_EXPORT int32_t ACEInitDll(void* record)
     const auto* r = static_cast<const uint8_t*>(record);
     const size_t a = sizeof(void*);
     bool zeros = OthersZero(r, kAceInitRecord.size,
-                            {{kAceInitRecord.fixedValue1, 4}, {kAceInitRecord.fixedValue2, 4},
-                             {kAceInitRecord.commentBuffer, a}, {kAceInitRecord.commentBufferSize, 4},
+                            {{kAceInitRecord.fixedValue1, 4},
+                             {kAceInitRecord.fixedValue2, 4},
+                             {kAceInitRecord.commentBuffer, a},
+                             {kAceInitRecord.commentBufferSize, 4},
                              {kAceInitRecord.tempDir, a}});
     Log("init " + std::to_string(unace::GetRecordNumber(r, kAceInitRecord.fixedValue1)) + " " +
-        std::to_string(unace::GetRecordNumber(r, kAceInitRecord.fixedValue2)) + " comment=" +
-        (unace::GetRecordAddress(r, kAceInitRecord.commentBuffer) ? "buffer" : "null") + " " +
-        std::to_string(unace::GetRecordNumber(r, kAceInitRecord.commentBufferSize)) + " temp=" +
-        Text(r, kAceInitRecord.tempDir) + (zeros ? " rest=0" : " rest=dirty"));
+        std::to_string(unace::GetRecordNumber(r, kAceInitRecord.fixedValue2)) +
+        " comment=" + (unace::GetRecordAddress(r, kAceInitRecord.commentBuffer) ? "buffer" : "null") + " " +
+        std::to_string(unace::GetRecordNumber(r, kAceInitRecord.commentBufferSize)) +
+        " temp=" + Text(r, kAceInitRecord.tempDir) + (zeros ? " rest=0" : " rest=dirty"));
     return 0;
 }
 
@@ -81,9 +83,12 @@ UNACE_EXPORT int32_t ACEExtract(const char* path, void* record)
     const auto* r = static_cast<const uint8_t*>(record);
     const size_t a = sizeof(void*);
     bool zeros = OthersZero(r, kAceExtractRecord.size,
-                            {{kAceExtractRecord.baseDir, a}, {kAceExtractRecord.fileList, a},
-                             {kAceExtractRecord.excludeList, a}, {kAceExtractRecord.options, 4},
-                             {kAceExtractRecord.destinationDir, a}, {kAceExtractRecord.flags, 4},
+                            {{kAceExtractRecord.baseDir, a},
+                             {kAceExtractRecord.fileList, a},
+                             {kAceExtractRecord.excludeList, a},
+                             {kAceExtractRecord.options, 4},
+                             {kAceExtractRecord.destinationDir, a},
+                             {kAceExtractRecord.flags, 4},
                              {kAceExtractRecord.extraText, a}});
     Log("extract '" + std::string(path) + "' base=" + Text(r, kAceExtractRecord.baseDir) +
         " list=" + Text(r, kAceExtractRecord.fileList) + " exclude=" + Text(r, kAceExtractRecord.excludeList) +

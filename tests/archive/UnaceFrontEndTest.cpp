@@ -73,7 +73,7 @@ struct UnaceFrontEnd : ::testing::Test {
     Shown Only()
     {
         EXPECT_EQ(desktop.shown.size(), 1u);
-        return desktop.shown.empty() ? Shown{} : desktop.shown.back();
+        return desktop.shown.empty() ? Shown {} : desktop.shown.back();
     }
 };
 
@@ -101,7 +101,7 @@ TEST(UnaceRecords, FourByteAddressesGiveTheOriginalOffsets)
 TEST_F(UnaceFrontEnd, ExtractsIntoTheGameDirectoryAndSaysSo)
 {
     REQUIRE_CORPUS();
-    TempDir::Write(game + "/t/t.txt", "an older turn");  // replaced
+    TempDir::Write(game + "/t/t.txt", "an older turn");    // replaced
     archive::ExtractAceArchive(kCorpus + "/t.ace", game);  // no trailing separator
     Shown s = Only();
     EXPECT_EQ(s.kind, Shown::Box);
@@ -156,14 +156,14 @@ TEST_F(UnaceFrontEnd, FailuresAreReportedNotCelebrated)
     TempDir::Write(tmp / "damaged.ace", damaged);
     TempDir::Write(tmp / "cut.ace", TempDir::Read(kCorpus + "/license1.ace").substr(0, 2000));
     TempDir::Write(tmp / "escape.ace", StoredArchive({{"ok.bte", "fine"}, {"..\\..\\escape.bte", "evil"}}));
-    for (const Case& c : {Case{kCorpus + "/Ace.encrypted.ace", unace::kAceErrorEncrypted},
-                          Case{kCorpus + "/passwd.ace", unace::kAceErrorEncrypted},
-                          Case{kCorpus + "/multivolume.ace", unace::kAceErrorMultiVolume},
-                          Case{kCorpus + "/Ace.store.split.ace", unace::kAceErrorMultiVolume},
-                          Case{kCorpus + "/dirtraversal1.ace", unace::kAceErrorDamaged},
-                          Case{tmp / "damaged.ace", unace::kAceErrorDamaged},
-                          Case{tmp / "cut.ace", unace::kAceErrorDamaged},
-                          Case{tmp / "escape.ace", unace::kAceErrorUnsafeName}}) {
+    for (const Case& c :
+         {Case {kCorpus + "/Ace.encrypted.ace", unace::kAceErrorEncrypted},
+          Case {kCorpus + "/passwd.ace", unace::kAceErrorEncrypted},
+          Case {kCorpus + "/multivolume.ace", unace::kAceErrorMultiVolume},
+          Case {kCorpus + "/Ace.store.split.ace", unace::kAceErrorMultiVolume},
+          Case {kCorpus + "/dirtraversal1.ace", unace::kAceErrorDamaged},
+          Case {tmp / "damaged.ace", unace::kAceErrorDamaged}, Case {tmp / "cut.ace", unace::kAceErrorDamaged},
+          Case {tmp / "escape.ace", unace::kAceErrorUnsafeName}}) {
         SCOPED_TRACE(c.archive);
         desktop.shown.clear();
         archive::ExtractAceArchive(c.archive, game);
@@ -265,7 +265,7 @@ TEST(UnaceLibrary, ReadArchiveDataTellsAceFromAnythingElse)
     auto init = reinterpret_cast<int32_t (*)(void*)>(dlsym(lib, "ACEInitDll"));
     ASSERT_TRUE(read && init);
     char comment[64] = "untouched";
-    std::array<uint8_t, unace::kAceInitRecord.size> initRecord{};
+    std::array<uint8_t, unace::kAceInitRecord.size> initRecord {};
     unace::PutRecordAddress(initRecord.data(), unace::kAceInitRecord.commentBuffer, comment);
     unace::PutRecordNumber(initRecord.data(), unace::kAceInitRecord.commentBufferSize, sizeof comment);
     EXPECT_EQ(init(initRecord.data()), 0);
@@ -275,7 +275,7 @@ TEST(UnaceLibrary, ReadArchiveDataTellsAceFromAnythingElse)
     TempDir::Write(tmp / "selfextract.exe", sfx + TempDir::Read(kCorpus + "/t.ace"));
     TempDir::Write(tmp / "empty.ace", "");
     auto isAce = [&](const std::string& path) {
-        std::array<uint8_t, unace::kAceArchiveDataRecord.size> record{};
+        std::array<uint8_t, unace::kAceArchiveDataRecord.size> record {};
         record.fill(0xAA);
         read(path.c_str(), record.data());
         return unace::GetRecordAddress(record.data(), unace::kAceArchiveDataRecord.archiveInfo) != nullptr;

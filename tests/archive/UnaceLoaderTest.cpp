@@ -77,8 +77,8 @@ TEST_F(UnaceLoader, EveryExtractionLoadsInitialisesAndReleasesOnce)
 {
     archive::ExtractAceArchive(tmp / "one.ace", game);
     archive::ExtractAceArchive(tmp / "two.ace", game);
-    EXPECT_EQ(Words(), (Lines{"load", "init", "read", "extract", "release", "load", "init", "read", "extract",
-                              "release"}));
+    EXPECT_EQ(Words(),
+              (Lines {"load", "init", "read", "extract", "release", "load", "init", "read", "extract", "release"}));
     ASSERT_EQ(desktop.shown.size(), 2u);
     for (const auto& s : desktop.shown) {
         EXPECT_EQ(s.text, "File(s) extracted succesfully(unace) !");
@@ -109,19 +109,19 @@ TEST_F(UnaceLoader, GameDirectoryIsPassedExactlyAsStored)
 TEST_F(UnaceLoader, NoAceArchiveReleasesTheLibraryAndTheNextOneLoadsItAgain)
 {
     archive::ExtractAceArchive(tmp / "turn.notace", game);
-    EXPECT_EQ(Words(), (Lines{"load", "init", "read", "release"}));
+    EXPECT_EQ(Words(), (Lines {"load", "init", "read", "release"}));
     ASSERT_EQ(desktop.shown.size(), 1u);
     EXPECT_EQ(desktop.shown[0].text, "No ACE-archive!");
     EXPECT_EQ(desktop.shown[0].caption, "ACE Extract Error");
     archive::ExtractAceArchive(tmp / "turn.ace", game);
-    EXPECT_EQ(Words(), (Lines{"load", "init", "read", "extract", "release"}));
+    EXPECT_EQ(Words(), (Lines {"load", "init", "read", "extract", "release"}));
 }
 
 TEST_F(UnaceLoader, FailedExtractionIsNotReportedAsSuccess)
 {
     setenv("UNACE_FAKE_RESULT", "6", 1);
     archive::ExtractAceArchive(tmp / "turn.ace", game);
-    EXPECT_EQ(Words(), (Lines{"load", "init", "read", "extract", "release"}));
+    EXPECT_EQ(Words(), (Lines {"load", "init", "read", "extract", "release"}));
     ASSERT_EQ(desktop.shown.size(), 1u);
     EXPECT_EQ(desktop.shown[0].caption, "ACE Extract Error");
     EXPECT_EQ(desktop.shown[0].text, archive::AceExtractErrorText(unace::kAceErrorWrite));
@@ -134,7 +134,7 @@ TEST_F(UnaceLoader, MissingEntryPointIsNamedOnStandardOutputAndTheLibraryRelease
     testing::internal::CaptureStdout();
     archive::ExtractAceArchive(tmp / "turn.ace", game);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Could not find function in UnAceV2.Dll!\n");
-    EXPECT_EQ(Words(), (Lines{"load", "release"}));
+    EXPECT_EQ(Words(), (Lines {"load", "release"}));
     ASSERT_EQ(desktop.shown.size(), 1u);
     EXPECT_EQ(desktop.shown[0].text,
               "Could not find UnAceV2.Dll (must be in system, applicaton's or current directory)!");

@@ -65,7 +65,7 @@ TEST_F(ZipCall, AddChecksComeBeforeTheLibraryAndKeepTheList)
 {
     zip.SetDLLDirectory(tmp / "nolib");  // a load would report 10604
     zip.Add();
-    EXPECT_EQ(Boxes(), std::vector<std::string>{Fallback(10301)});
+    EXPECT_EQ(Boxes(), std::vector<std::string> {Fallback(10301)});
     zip.FSpecArgs.push_back("c:\\games\\a.bte");
     zip.Add();
     EXPECT_EQ(zip.ErrCode, 10102);
@@ -241,7 +241,7 @@ TEST_F(ZipCall, MissingLibrariesReportAndTouchNothing)
     zip.SetZipFileName(archive);
     zip.FSpecArgs = {tmp / "new.bte"};
     zip.Add();
-    EXPECT_EQ(Boxes(), std::vector<std::string>{Fallback(10604)});
+    EXPECT_EQ(Boxes(), std::vector<std::string> {Fallback(10604)});
     EXPECT_EQ(zip.SuccessCount, 0);
     EXPECT_EQ(TempDir::Read(archive), bytes);
     EXPECT_EQ(zip.FSpecArgs.size(), 1u);
@@ -295,8 +295,11 @@ TEST_F(Callback, ProgressMessagesAndSkips)
     Call(acTotalSize, 0, 999, "");
     Call(acEndOfBatch, 0, 5, "");
     using P = std::tuple<int, std::string, int>;
-    EXPECT_EQ(progress, (std::vector<P>{{NewFile, "sub\\a.bte", 120}, {ProgressUpdate, "", 64},
-                                         {TotalFiles2Process, "", 3}, {TotalSize2Process, "", 999}, {EndOfBatch, "", 0}}));
+    EXPECT_EQ(progress, (std::vector<P> {{NewFile, "sub\\a.bte", 120},
+                                         {ProgressUpdate, "", 64},
+                                         {TotalFiles2Process, "", 3},
+                                         {TotalSize2Process, "", 999},
+                                         {EndOfBatch, "", 0}}));
 
     Call(acMessage, 0x20B, 0, "library says");
     EXPECT_EQ(zip.Message, "library says");
@@ -310,7 +313,7 @@ TEST_F(Callback, ProgressMessagesAndSkips)
         EXPECT_EQ(e, 0x305);
     };
     Call(acSkipped, 0x305, 0x103, "x.bte");
-    EXPECT_EQ(skipped, (std::vector<std::pair<std::string, int>>{{"x.bte", 3}}));
+    EXPECT_EQ(skipped, (std::vector<std::pair<std::string, int>> {{"x.bte", 3}}));
     EXPECT_EQ(zip.ErrCode, 5);
     Call(13, 0, 0, "");  // unknown codes do nothing
 }

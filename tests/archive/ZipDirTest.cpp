@@ -63,7 +63,7 @@ TEST(ZipComponent, CreationValuesAndProperties)
     ZipComponent zip;
     EXPECT_EQ(zip.AddCompLevel, 9);
     EXPECT_TRUE(zip.AddOptions.Empty());
-    EXPECT_EQ(zip.SFXOptions, SFXOpts{SFXCheckSize});
+    EXPECT_EQ(zip.SFXOptions, SFXOpts {SFXCheckSize});
     EXPECT_EQ(zip.SFXPath, "SfxStub.bin");
     EXPECT_EQ(zip.SFXCaption, "Self-extracting Archive");
     EXPECT_EQ(zip.MinFreeVolumeSize, 65536);
@@ -75,8 +75,8 @@ TEST(ZipComponent, CreationValuesAndProperties)
     EXPECT_EQ(zip.AddStoreSuffixes.Bits(), 0x7FFu);
     EXPECT_EQ(AddOpts::ByteSize(), 2);
     EXPECT_EQ(AddStoreExts::ByteSize(), 2);
-    EXPECT_EQ(ExtrOpts{ExtrOverWrite}.Bits(), 2u);
-    EXPECT_EQ(AddOpts{AddUpdate}.Bits(), 16u);
+    EXPECT_EQ(ExtrOpts {ExtrOverWrite}.Bits(), 2u);
+    EXPECT_EQ(AddOpts {AddUpdate}.Bits(), 16u);
 
     zip.SetVersionInfo("9.99");
     EXPECT_EQ(zip.VersionInfo(), "1.60 L");
@@ -183,7 +183,7 @@ TEST_F(ZipDir, NotAZipReportsAndClearsTheName)
     EXPECT_EQ(zip.GetZipFileName(), "");
     EXPECT_EQ(zip.Count(), 0);
     EXPECT_EQ(zip.ErrCode, 11036);
-    ASSERT_EQ(Boxes(), std::vector<std::string>{Fallback(11036)});
+    ASSERT_EQ(Boxes(), std::vector<std::string> {Fallback(11036)});
     EXPECT_EQ(dirUpdates, 1);
 
     // Too short to hold an end record at all.
@@ -227,7 +227,7 @@ TEST_F(ZipDir, DataInFrontReports10203AndListsEveryEntry)
         prefix[i] = static_cast<char>(i * 7 + 3);
     zip.SetZipFileName(Write("p.zip", BuildZip({{"a.bte", "alpha"}, {"sub/b.bte", "beta"}}, "", prefix)));
     ASSERT_EQ(zip.Count(), 2);
-    EXPECT_EQ(Boxes(), std::vector<std::string>{Fallback(10203)});
+    EXPECT_EQ(Boxes(), std::vector<std::string> {Fallback(10203)});
     EXPECT_EQ(zip.DirEntries[1].FileName, "sub\\b.bte");
     EXPECT_EQ(zip.FirstLocalOffset, 1000u);
 
@@ -255,13 +255,13 @@ TEST_F(ZipDir, ZeroPaddingToA512MultipleIsAcceptedOtherTailsAreReported)
     std::string dirty = padded;
     dirty[dirty.size() - 3] = 1;
     zip.SetZipFileName(Write("dirty.zip", dirty));
-    EXPECT_EQ(Boxes(), std::vector<std::string>{Fallback(10204)});
+    EXPECT_EQ(Boxes(), std::vector<std::string> {Fallback(10204)});
     EXPECT_EQ(zip.Count(), 2);  // reading goes on
 
     // Zeros that do not end on a 512 boundary are reported too.
     desktop.shown.clear();
     zip.SetZipFileName(Write("odd.zip", body + std::string(7, '\0')));
-    EXPECT_EQ(Boxes(), std::vector<std::string>{Fallback(10204)});
+    EXPECT_EQ(Boxes(), std::vector<std::string> {Fallback(10204)});
     EXPECT_EQ(zip.Count(), 2);
 
     // A comment length that runs past the end of the file.
@@ -269,7 +269,7 @@ TEST_F(ZipDir, ZeroPaddingToA512MultipleIsAcceptedOtherTailsAreReported)
     std::string cut = BuildZip({{"a.bte", "alpha"}}, "comment");
     cut.resize(cut.size() - 3);
     zip.SetZipFileName(Write("cut.zip", cut));
-    EXPECT_EQ(Boxes(), std::vector<std::string>{Fallback(10204)});
+    EXPECT_EQ(Boxes(), std::vector<std::string> {Fallback(10204)});
     EXPECT_EQ(zip.ArchiveComment, "comm");
 
     const std::string shared = Shared("z_pad_zero.zip");
@@ -289,7 +289,7 @@ TEST_F(ZipDir, DirectoryOnlyEntriesAreSkippedButCounted)
     zip.SetZipFileName(tmp / "d.zip");
     ASSERT_EQ(zip.Count(), 1);
     EXPECT_EQ(zip.DirEntries[0].FileName, "maps\\m1.bte");
-    EXPECT_EQ(seqs, (std::vector<std::pair<int, std::string>>{{2, "maps\\m1.bte"}}));
+    EXPECT_EQ(seqs, (std::vector<std::pair<int, std::string>> {{2, "maps\\m1.bte"}}));
 
     zip.UseDirOnlyEntries = true;
     seqs.clear();
@@ -308,38 +308,49 @@ TEST_F(ZipDir, DirectoryOnlyEntriesAreSkippedButCounted)
 
 TEST_F(ZipDir, OemNamesAreConvertedOnlyForDosHosts)
 {
-    Member dos{"\x81" "ber.bte", "x"};
+    Member dos {"\x81"
+                "ber.bte",
+                "x"};
     dos.host = 0;
-    Member unix{"\x81" "ber.bte", "x"};
+    Member unix {"\x81"
+                 "ber.bte",
+                 "x"};
     unix.host = 3;
-    Member ntfs{"\x81" "ber.bte", "x"};
+    Member ntfs {"\x81"
+                 "ber.bte",
+                 "x"};
     ntfs.host = 11;
     ntfs.madeBy = 50;
     dos.comment = "\x84";  // comments convert under the same rule
     zip.SetZipFileName(Write("n.zip", BuildZip({dos, unix, ntfs})));
     ASSERT_EQ(zip.Count(), 3);
-    EXPECT_EQ(zip.DirEntries[0].FileName, "\xFC" "ber.bte");
+    EXPECT_EQ(zip.DirEntries[0].FileName, "\xFC"
+                                          "ber.bte");
     EXPECT_EQ(zip.DirEntries[0].FileComment, "\xE4");
-    EXPECT_EQ(zip.DirEntries[1].FileName, "\x81" "ber.bte");
-    EXPECT_EQ(zip.DirEntries[2].FileName, "\xFC" "ber.bte");
+    EXPECT_EQ(zip.DirEntries[1].FileName, "\x81"
+                                          "ber.bte");
+    EXPECT_EQ(zip.DirEntries[2].FileName, "\xFC"
+                                          "ber.bte");
 
     zip.CodePage = cpOEM;  // forces the conversion for every host
     zip.ReadDirectory();
-    EXPECT_EQ(zip.DirEntries[1].FileName, "\xFC" "ber.bte");
+    EXPECT_EQ(zip.DirEntries[1].FileName, "\xFC"
+                                          "ber.bte");
 
     const std::string shared = Shared("z_name_0x81_dos.zip");
     REQUIRE_SHARED(shared);
     zip.CodePage = cpAuto;
     zip.SetZipFileName(shared);
     ASSERT_EQ(zip.Count(), 1);
-    EXPECT_EQ(zip.DirEntries[0].FileName, "\xFC" "ber.txt");
+    EXPECT_EQ(zip.DirEntries[0].FileName, "\xFC"
+                                          "ber.txt");
 }
 
 TEST_F(ZipDir, EncryptedFlagAndExtraFieldBuffer)
 {
-    Member enc{"e.bte", "secret"};
+    Member enc {"e.bte", "secret"};
     enc.flags = 1;
-    Member extra{"x.bte", "y"};
+    Member extra {"x.bte", "y"};
     extra.extra = std::string("\xFE\xCA\x05\x00hello", 9);
     zip.SetZipFileName(Write("f.zip", BuildZip({enc, extra, {"plain.bte", "z"}})));
     ASSERT_EQ(zip.Count(), 3);

@@ -112,7 +112,8 @@ EXPORT int32_t UnzLibExec(uint8_t* raw)
         d += Line("reqcount", cmd.U32(ucPasswordReqCount));
         const uint8_t* items = static_cast<const uint8_t*>(cmd.PtrV(ucSpecs));
         for (uint32_t i = 0; items && i < count; ++i)
-            d += Line("file" + std::to_string(i), Str(static_cast<const char*>(GetPtrAt(items + i * kUnzipFileSpec.size))));
+            d += Line("file" + std::to_string(i),
+                      Str(static_cast<const char*>(GetPtrAt(items + i * kUnzipFileSpec.size))));
     } else {
         for (uint32_t i = 0; i <= count && i < kNameSlots; ++i)
             d += Line("slot" + std::to_string(i),

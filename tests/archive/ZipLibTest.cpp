@@ -162,7 +162,7 @@ TEST_F(ZipLib, ExtractOverwritesAndKeepsTheCurrentDirectoryOnMissingBase)
     EXPECT_EQ(zip.SuccessCount, 2);
     EXPECT_EQ(TempDir::Read(tmp / "game/a.bte"), "fresh a");
     EXPECT_EQ(TempDir::Read(tmp / "game/b.bte"), "fresh b");
-    EXPECT_EQ(Listing(tmp / "game"), (std::vector<std::string>{"a.bte", "b.bte"}));
+    EXPECT_EQ(Listing(tmp / "game"), (std::vector<std::string> {"a.bte", "b.bte"}));
     EXPECT_TRUE(desktop.shown.empty());
 
     // Without the overwrite flag the library asks; no handler means no.
@@ -173,7 +173,7 @@ TEST_F(ZipLib, ExtractOverwritesAndKeepsTheCurrentDirectoryOnMissingBase)
     Unpack(tmp / "in.zip", tmp / "game");
     EXPECT_EQ(zip.SuccessCount, 0);
     EXPECT_EQ(TempDir::Read(tmp / "game/a.bte"), "mine");
-    EXPECT_EQ(skipped, (std::vector<std::string>{"sub\\a.bte", "b.bte"}));
+    EXPECT_EQ(skipped, (std::vector<std::string> {"sub\\a.bte", "b.bte"}));
 
     // With directory names the folders come along.
     zip.ExtrOptions = {ExtrDirNames, ExtrOverWrite};
@@ -286,21 +286,21 @@ TEST_F(ZipLib, CancelFromAnEventHandlerStopsAndKeepsTheArchive)
     EXPECT_EQ(zip.SuccessCount, 0);
     EXPECT_FALSE(zip.Cancel);
     EXPECT_EQ(TempDir::Read(tmp / "out/c.zip"), before);
-    EXPECT_EQ(Listing(tmp / "out"), std::vector<std::string>{"c.zip"});  // no temporary left behind
+    EXPECT_EQ(Listing(tmp / "out"), std::vector<std::string> {"c.zip"});  // no temporary left behind
 
     EXPECT_GT(calls, 3);
     calls = 0;
     Unpack(tmp / "out/c.zip", tmp / "game");
     EXPECT_EQ(zip.SuccessCount, 0);
     EXPECT_GT(calls, 3);
-    EXPECT_EQ(Listing(tmp / "game"), (std::vector<std::string>{"a.bte", "b.bte"}));
+    EXPECT_EQ(Listing(tmp / "game"), (std::vector<std::string> {"a.bte", "b.bte"}));
 }
 
 TEST_F(ZipLib, UnsafeNamesNeverLeaveTheDestination)
 {
     const std::string payload = "must stay inside\n";
-    const std::vector<std::string> names = {"../x1.bte", "..\\x2.bte", "/abs/x3.bte", "C:\\x4.bte",
-                                            "sub/../../x5.bte", "..", ""};
+    const std::vector<std::string> names = {
+        "../x1.bte", "..\\x2.bte", "/abs/x3.bte", "C:\\x4.bte", "sub/../../x5.bte", "..", ""};
     std::vector<ziptest::Member> members;
     for (const auto& n : names)
         members.emplace_back(n, payload);
@@ -309,10 +309,11 @@ TEST_F(ZipLib, UnsafeNamesNeverLeaveTheDestination)
 
     // Bare names: the harmless last part is all that is used.
     Unpack(tmp / "evil.zip", tmp / "game/dest");
-    EXPECT_EQ(Listing(tmp / "game/dest"), (std::vector<std::string>{"x1.bte", "x2.bte", "x3.bte", "x4.bte", "x5.bte"}));
+    EXPECT_EQ(Listing(tmp / "game/dest"),
+              (std::vector<std::string> {"x1.bte", "x2.bte", "x3.bte", "x4.bte", "x5.bte"}));
     EXPECT_EQ(zip.SuccessCount, 5);
-    EXPECT_EQ(Listing(tmp / "game"), (std::vector<std::string>{"dest", "dest/x1.bte", "dest/x2.bte", "dest/x3.bte",
-                                                               "dest/x4.bte", "dest/x5.bte"}));
+    EXPECT_EQ(Listing(tmp / "game"), (std::vector<std::string> {"dest", "dest/x1.bte", "dest/x2.bte", "dest/x3.bte",
+                                                                "dest/x4.bte", "dest/x5.bte"}));
 
     // Directory names: every one of them is refused with a message.
     std::filesystem::remove_all(tmp / "game/dest");
@@ -331,9 +332,9 @@ TEST_F(ZipLib, UnsafeNamesNeverLeaveTheDestination)
     EXPECT_EQ(zip.SuccessCount, 0);
     EXPECT_EQ(skipped.size(), names.size() + 1);
     EXPECT_FALSE(zip.Message.empty());
-    EXPECT_EQ(Listing(tmp / "game/dest"), std::vector<std::string>{"link"});
+    EXPECT_EQ(Listing(tmp / "game/dest"), std::vector<std::string> {"link"});
     EXPECT_TRUE(Listing(tmp / "outside").empty());
-    EXPECT_EQ(Listing(tmp / "game"), (std::vector<std::string>{"dest", "dest/link"}));
+    EXPECT_EQ(Listing(tmp / "game"), (std::vector<std::string> {"dest", "dest/link"}));
 
     // A symlink standing where a file is extracted is replaced, never written through.
     TempDir::Write(tmp / "outside/victim.bte", "keep me");
@@ -353,7 +354,7 @@ TEST_F(ZipLib, UnsafeNamesNeverLeaveTheDestination)
         std::filesystem::create_directories(tmp / "game/shared");
         zip.ExtrOptions = {ExtrDirNames, ExtrOverWrite};
         Unpack(path, tmp / "game/shared");
-        EXPECT_EQ(Listing(tmp / "game/shared"), std::vector<std::string>{"readme.txt"}) << shared;
+        EXPECT_EQ(Listing(tmp / "game/shared"), std::vector<std::string> {"readme.txt"}) << shared;
     }
 }
 
@@ -367,7 +368,7 @@ TEST_F(ZipLib, DamagedMemberNeverReplacesAGoodFile)
     Unpack(tmp / "bad.zip", tmp / "game");
     EXPECT_EQ(zip.SuccessCount, 0);
     EXPECT_EQ(TempDir::Read(tmp / "game/turn.bte"), "the good old turn");
-    EXPECT_EQ(Listing(tmp / "game"), std::vector<std::string>{"turn.bte"});
+    EXPECT_EQ(Listing(tmp / "game"), std::vector<std::string> {"turn.bte"});
 
     // A handler may ask for the damaged file anyway.
     zip.OnCRC32Error = [&](ZipComponent*, const std::string& f, uint32_t, uint32_t, bool& extract) {
@@ -375,7 +376,7 @@ TEST_F(ZipLib, DamagedMemberNeverReplacesAGoodFile)
         extract = true;
     };
     Unpack(tmp / "bad.zip", tmp / "game");
-    EXPECT_EQ(crcFiles, std::vector<std::string>{"turn.bte"});
+    EXPECT_EQ(crcFiles, std::vector<std::string> {"turn.bte"});
     EXPECT_EQ(zip.SuccessCount, 1);
     EXPECT_NE(TempDir::Read(tmp / "game/turn.bte"), "the good old turn");
 
@@ -417,7 +418,7 @@ TEST_F(ZipLib, SharedArchives)
     EXPECT_EQ(zip.ErrCode, 10102);
 
     // Methods the library cannot read are skipped with a message that names them.
-    for (auto [name, method] : {std::pair{"z_deflate64.zip", "Deflate64"}, std::pair{"z_lzma.zip", "LZMA"}}) {
+    for (auto [name, method] : {std::pair {"z_deflate64.zip", "Deflate64"}, std::pair {"z_lzma.zip", "LZMA"}}) {
         std::filesystem::remove_all(tmp / "game");
         std::filesystem::create_directories(tmp / "game");
         std::vector<std::string> messages;
@@ -426,7 +427,7 @@ TEST_F(ZipLib, SharedArchives)
         EXPECT_EQ(zip.SuccessCount, 2) << name;
         ASSERT_EQ(messages.size(), 2u) << name;
         EXPECT_NE(messages[0].find(method), std::string::npos) << messages[0];
-        EXPECT_EQ(Listing(tmp / "game"), (std::vector<std::string>{"notes.txt", "random.bin"})) << name;
+        EXPECT_EQ(Listing(tmp / "game"), (std::vector<std::string> {"notes.txt", "random.bin"})) << name;
     }
 }
 

@@ -9,14 +9,15 @@ TEST(ZipRecords, ZipCommandWithFourByteAddresses)
 {
     constexpr auto l = ZipCommandLayout(4);
     const std::pair<ZipCmd, uint32_t> expected[] = {
-        {zcHandle, 0}, {zcCaller, 4}, {zcVersion, 8}, {zcCallback, 12}, {zcTrace, 16}, {zcPassword, 20},
-        {zcSuffixes, 24}, {zcEncrypt, 28}, {zcHidden, 32}, {zcVolume, 36}, {zcGap40, 40}, {zcNoDirEntries, 44},
-        {zcGap48, 48}, {zcVerbose, 52}, {zcQuiet, 56}, {zcLevel, 60}, {zcGap64, 64}, {zcGap68, 68},
-        {zcJunkDirs, 72}, {zcRecurse, 76}, {zcGap78, 78}, {zcAlways, 80}, {zcForceDos, 84}, {zcMove, 88},
-        {zcGap92, 92}, {zcUpdate, 96}, {zcFreshen, 100}, {zcGap104, 104}, {zcZipTime, 108}, {zcGap112, 112},
-        {zcGap116, 116}, {zcSpecCount, 120}, {zcArchive, 124}, {zcTempDir, 128}, {zcComment, 132},
-        {zcArchiveOnly, 136}, {zcResetArchive, 138}, {zcSpecs, 140}, {zcGap144, 144}, {zcExclCount, 148},
-        {zcExcl, 152}, {zcGap156, 156}, {zcEndMarker, 212}};
+        {zcHandle, 0},        {zcCaller, 4},         {zcVersion, 8},    {zcCallback, 12}, {zcTrace, 16},
+        {zcPassword, 20},     {zcSuffixes, 24},      {zcEncrypt, 28},   {zcHidden, 32},   {zcVolume, 36},
+        {zcGap40, 40},        {zcNoDirEntries, 44},  {zcGap48, 48},     {zcVerbose, 52},  {zcQuiet, 56},
+        {zcLevel, 60},        {zcGap64, 64},         {zcGap68, 68},     {zcJunkDirs, 72}, {zcRecurse, 76},
+        {zcGap78, 78},        {zcAlways, 80},        {zcForceDos, 84},  {zcMove, 88},     {zcGap92, 92},
+        {zcUpdate, 96},       {zcFreshen, 100},      {zcGap104, 104},   {zcZipTime, 108}, {zcGap112, 112},
+        {zcGap116, 116},      {zcSpecCount, 120},    {zcArchive, 124},  {zcTempDir, 128}, {zcComment, 132},
+        {zcArchiveOnly, 136}, {zcResetArchive, 138}, {zcSpecs, 140},    {zcGap144, 144},  {zcExclCount, 148},
+        {zcExcl, 152},        {zcGap156, 156},       {zcEndMarker, 212}};
     for (auto [field, offset] : expected)
         EXPECT_EQ(l.offset[field], offset) << "field " << field;
     EXPECT_EQ(l.width[zcRecurse], 2u);
@@ -39,11 +40,12 @@ TEST(ZipRecords, FileSpecsCallbackAndUnzipCommandWithFourByteAddresses)
 
     constexpr auto u = UnzipCommandLayout(4);
     const std::pair<UnzipCmd, uint32_t> expected[] = {
-        {ucHandle, 0}, {ucCaller, 4}, {ucVersion, 8}, {ucCallback, 12}, {ucTrace, 16}, {ucGap20, 20},
-        {ucPassword, 24}, {ucTest, 28}, {ucGap32, 32}, {ucGap36, 36}, {ucQuiet, 40}, {ucVerbose, 44},
-        {ucUpdate, 48}, {ucFreshen, 52}, {ucDirNames, 56}, {ucOverwrite, 60}, {ucSpecCount, 64},
-        {ucArchive, 68}, {ucSpecs, 72}, {ucGap76, 76}, {ucMemFlag, 80}, {ucMemBuffer, 84}, {ucMemSize, 88},
-        {ucGap92, 92}, {ucPasswordReqCount, 104}, {ucGap108, 108}, {ucEndMarker, 144}};
+        {ucHandle, 0},     {ucCaller, 4},     {ucVersion, 8},  {ucCallback, 12}, {ucTrace, 16},
+        {ucGap20, 20},     {ucPassword, 24},  {ucTest, 28},    {ucGap32, 32},    {ucGap36, 36},
+        {ucQuiet, 40},     {ucVerbose, 44},   {ucUpdate, 48},  {ucFreshen, 52},  {ucDirNames, 56},
+        {ucOverwrite, 60}, {ucSpecCount, 64}, {ucArchive, 68}, {ucSpecs, 72},    {ucGap76, 76},
+        {ucMemFlag, 80},   {ucMemBuffer, 84}, {ucMemSize, 88}, {ucGap92, 92},    {ucPasswordReqCount, 104},
+        {ucGap108, 108},   {ucEndMarker, 144}};
     for (auto [field, offset] : expected)
         EXPECT_EQ(u.offset[field], offset) << "field " << field;
     EXPECT_EQ(u.size, 148u);

@@ -8,14 +8,16 @@ using base::FoldCase;
 TEST(CaseFold, LettersOfEveryScriptMatchTheirOtherCase)
 {
     EXPECT_TRUE(EqualIgnoringCase("Grey Coast", "GREY COAST"));
-    EXPECT_TRUE(EqualIgnoringCase("\xC3\x84rger.bte", "\xC3\xA4RGER.BTE"));                   // Ärger / äRGER
+    EXPECT_TRUE(EqualIgnoringCase("\xC3\x84rger.bte", "\xC3\xA4RGER.BTE"));                  // Ärger / äRGER
     EXPECT_TRUE(EqualIgnoringCase("\xD0\x91\xD0\xBE\xD0\xB9", "\xD0\xB1\xD0\x9E\xD0\x99"));  // Бой / бОЙ
-    EXPECT_TRUE(EqualIgnoringCase("\xCE\xA3", "\xCF\x82"));                                   // Σ / final ς
-    EXPECT_TRUE(EqualIgnoringCase("\xE1\xBA\x9E", "\xC3\x9F"));                               // ẞ / ß
+    EXPECT_TRUE(EqualIgnoringCase("\xCE\xA3", "\xCF\x82"));                                  // Σ / final ς
+    EXPECT_TRUE(EqualIgnoringCase("\xE1\xBA\x9E", "\xC3\x9F"));                              // ẞ / ß
     EXPECT_FALSE(EqualIgnoringCase("turn1.bte", "turn2.bte"));
     EXPECT_FALSE(EqualIgnoringCase("turn.bte", "turn.bte "));
     // One character for one, as Wine compares: "ß" is not "SS".
-    EXPECT_FALSE(EqualIgnoringCase("stra\xC3\x9F" "e", "STRASSE"));
+    EXPECT_FALSE(EqualIgnoringCase("stra\xC3\x9F"
+                                   "e",
+                                   "STRASSE"));
 }
 
 TEST(CaseFold, BytesThatAreNotUtf8MatchOnlyThemselves)

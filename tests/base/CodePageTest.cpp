@@ -29,7 +29,8 @@ TEST(CodePage, OemAndUtf16ToUtf8)
     EXPECT_EQ(Utf16ToUtf8(u"Caf\u00E9 \u20AC"), "Caf\xC3\xA9 \xE2\x82\xAC");
     EXPECT_EQ(Utf16ToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");  // a surrogate pair
     const char16_t lone[] = {u'a', 0xD800, u'b', 0};
-    EXPECT_EQ(Utf16ToUtf8(lone), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(Utf16ToUtf8(lone), "a\xEF\xBF\xBD"
+                                 "b");
 }
 
 TEST(ErrorReport, FullStopOnlyAfterCharactersAboveIt)

@@ -73,9 +73,9 @@ TEST(DosDateTime, UnpacksWhatWasPackedAndRefusesImpossibleFields)
     const uint32_t march5 = (44u << 25) | (3u << 21) | (5u << 16);
     EXPECT_TRUE(UnpackDosDateTime(march5).has_value());
     EXPECT_FALSE(UnpackDosDateTime((44u << 25) | (13u << 21) | (5u << 16)).has_value());  // month 13
-    EXPECT_FALSE(UnpackDosDateTime((44u << 25) | (3u << 21)).has_value());                 // day 0
-    EXPECT_FALSE(UnpackDosDateTime(march5 | (24u << 11)).has_value());                     // hour 24
-    EXPECT_FALSE(UnpackDosDateTime(march5 | 30u).has_value());                             // second 60
+    EXPECT_FALSE(UnpackDosDateTime((44u << 25) | (3u << 21)).has_value());                // day 0
+    EXPECT_FALSE(UnpackDosDateTime(march5 | (24u << 11)).has_value());                    // hour 24
+    EXPECT_FALSE(UnpackDosDateTime(march5 | 30u).has_value());                            // second 60
 }
 
 TEST(FileStream, ErrorsCarryTheProgramsTexts)

@@ -11,8 +11,8 @@
 
 namespace fs = std::filesystem;
 using base::MemberStamp;
-using base::MemberWriteResult;
 using base::MemberWriter;
+using base::MemberWriteResult;
 
 namespace {
 
@@ -95,7 +95,7 @@ TEST(MemberWriter, CommitReplacesTheTargetWithTheMembersTime)
     EXPECT_EQ(TempDir::Read(tmp / "turn.bte"), "new");
     EXPECT_EQ(MTimeOf(tmp / "turn.bte"), kMemberTime);
     EXPECT_EQ(ModeOf(tmp / "turn.bte"), 0600u);  // a replaced file keeps its permissions
-    EXPECT_EQ(Leftovers(tmp.path(), {"turn.bte"}), std::vector<std::string>{});
+    EXPECT_EQ(Leftovers(tmp.path(), {"turn.bte"}), std::vector<std::string> {});
 }
 
 TEST(MemberWriter, NewFilesTakeTheMembersModeOrTheUsualOne)
@@ -123,13 +123,13 @@ TEST(MemberWriter, NothingChangesUntilCommitAndDiscardLeavesNoTrace)
         ASSERT_EQ(out.Write("new", 3), MemberWriteResult::Ok);
         EXPECT_EQ(TempDir::Read(tmp / "turn.bte"), "old contents");
         out.Discard();
-        EXPECT_EQ(Leftovers(tmp.path(), {"turn.bte"}), std::vector<std::string>{});
+        EXPECT_EQ(Leftovers(tmp.path(), {"turn.bte"}), std::vector<std::string> {});
         // A writer given up without Commit (a checksum that did not match) discards as well.
         ASSERT_EQ(out.Open(tmp / "fresh.bte"), MemberWriteResult::Ok);
         ASSERT_EQ(out.Write("new", 3), MemberWriteResult::Ok);
     }
     EXPECT_EQ(TempDir::Read(tmp / "turn.bte"), "old contents");
-    EXPECT_EQ(Leftovers(tmp.path(), {"turn.bte"}), std::vector<std::string>{});
+    EXPECT_EQ(Leftovers(tmp.path(), {"turn.bte"}), std::vector<std::string> {});
 }
 
 TEST(MemberWriter, AFailedWriteLeavesTheOldFileByteForByte)
@@ -143,7 +143,7 @@ TEST(MemberWriter, AFailedWriteLeavesTheOldFileByteForByte)
         EXPECT_EQ(WriteWhole(tmp / "turn.bte", member), MemberWriteResult::CannotWrite);
     }
     EXPECT_EQ(TempDir::Read(tmp / "turn.bte"), old);
-    EXPECT_EQ(Leftovers(tmp.path(), {"turn.bte"}), std::vector<std::string>{});
+    EXPECT_EQ(Leftovers(tmp.path(), {"turn.bte"}), std::vector<std::string> {});
 }
 
 TEST(MemberWriter, FoldersAreNeverReplaced)
@@ -160,7 +160,7 @@ TEST(MemberWriter, FoldersAreNeverReplaced)
     fs::create_directories(tmp / "late/inner");
     EXPECT_EQ(out.Commit(), MemberWriteResult::CannotPlace);
     EXPECT_TRUE(fs::is_directory(tmp / "late/inner"));
-    EXPECT_EQ(Leftovers(tmp.path(), {"saves", "late"}), std::vector<std::string>{});
+    EXPECT_EQ(Leftovers(tmp.path(), {"saves", "late"}), std::vector<std::string> {});
 }
 
 TEST(MemberWriter, ASymlinkAtTheTargetIsReplacedNotWrittenThrough)
@@ -185,5 +185,5 @@ TEST(MemberWriter, SymlinksArePlacedOverWhatWasThere)
     EXPECT_EQ(fs::read_symlink(tmp / "link"), "data.bte");
     EXPECT_EQ(TempDir::Read(tmp / "link"), "data");
     EXPECT_EQ(base::PlaceSymlink(tmp / "missing/link", "data.bte"), MemberWriteResult::CannotCreate);
-    EXPECT_EQ(Leftovers(tmp.path(), {"data.bte", "link"}), std::vector<std::string>{});
+    EXPECT_EQ(Leftovers(tmp.path(), {"data.bte", "link"}), std::vector<std::string> {});
 }

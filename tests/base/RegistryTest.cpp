@@ -63,7 +63,8 @@ TEST(Registry, MalformedAndTruncatedInputIsSkipped)
     // Every prefix of the file parses; broken lines are skipped, the rest still reads.
     for (size_t n = 0; n <= text.size(); ++n)
         RegistryHive::Parse(std::string_view(text).substr(0, n));
-    const auto hive = RegistryHive::Parse("[Software\\\\A] 1\n\"unterminated=\"x\nnot a line\n\"ok\"=\"yes\"\n[broken\n\"lost\"=\"no\"\n");
+    const auto hive = RegistryHive::Parse(
+        "[Software\\\\A] 1\n\"unterminated=\"x\nnot a line\n\"ok\"=\"yes\"\n[broken\n\"lost\"=\"no\"\n");
     EXPECT_EQ(hive.ReadString("Software\\A", "ok"), "yes");
     EXPECT_EQ(hive.FindValue("Software\\A", "lost"), nullptr);
 }

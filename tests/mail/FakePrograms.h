@@ -30,8 +30,8 @@ public:
     void Write(const std::string& name, int exitCode = 0, const std::string& extra = {})
     {
         std::string script = "#!/bin/sh\n"
-                             "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > '" + dir_ / (name + ".args") + "'\n" +
-                             extra + "\nexit " + std::to_string(exitCode) + "\n";
+                             "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > '" +
+                             dir_ / (name + ".args") + "'\n" + extra + "\nexit " + std::to_string(exitCode) + "\n";
         TempDir::Write(dir_ / name, script);
         std::filesystem::permissions(dir_ / name, std::filesystem::perms::owner_all);
     }

@@ -60,7 +60,7 @@ protected:
     static FakePrograms* programs_;
     ScriptedDesktop desktop_;
     TempDir files_;
-    ScopedEnv mailer_{"MAILER", "stand-in-mailer"};
+    ScopedEnv mailer_ {"MAILER", "stand-in-mailer"};
 };
 
 FakePrograms* MailTest::programs_ = nullptr;
@@ -87,9 +87,9 @@ TEST_F(MailTest, HandsSubjectBodyAndAttachmentToXdgEmailWithoutRecipient)
     EXPECT_EQ(Send("Turn07.zip", path), 0);
 
     EXPECT_EQ(programs_->Args("xdg-email"),
-              (Args{"--utf8", "--subject", "Turn07.zip", "--body", kBodyHandedOn, "--attach", path}));
+              (Args {"--utf8", "--subject", "Turn07.zip", "--body", kBodyHandedOn, "--attach", path}));
     EXPECT_TRUE(desktop_.shown.empty());
-    EXPECT_EQ(desktop_.windowsEnabled, (std::vector<bool>{false, true}));
+    EXPECT_EQ(desktop_.windowsEnabled, (std::vector<bool> {false, true}));
 }
 
 TEST_F(MailTest, DriveLetterPathAndWindowsTextsArriveNative)
@@ -120,8 +120,8 @@ TEST_F(MailTest, QuotesSpacesLineBreaksAndDashesArriveIntact)
     params.Add("body=-n\r\n'; rm -rf ~ \"\r\n\r\nend");
     EXPECT_EQ(mail::SendMailMessage(params), 0);
 
-    EXPECT_EQ(programs_->Args("xdg-email"), (Args{"--utf8", "--subject", subject, "--body",
-                                                  "-n\n'; rm -rf ~ \"\n\nend", "--attach", path}));
+    EXPECT_EQ(programs_->Args("xdg-email"),
+              (Args {"--utf8", "--subject", subject, "--body", "-n\n'; rm -rf ~ \"\n\nend", "--attach", path}));
 }
 
 TEST_F(MailTest, AttachmentsCountedUntilTheFirstGapAndTextsOnlyWhenPresent)
@@ -134,7 +134,7 @@ TEST_F(MailTest, AttachmentsCountedUntilTheFirstGapAndTextsOnlyWhenPresent)
     params.Add("subject=");
     EXPECT_EQ(mail::SendMailMessage(params), 0);
 
-    EXPECT_EQ(programs_->Args("xdg-email"), (Args{"--utf8", "--attach", a, "--attach", b}));
+    EXPECT_EQ(programs_->Args("xdg-email"), (Args {"--utf8", "--attach", a, "--attach", b}));
 }
 
 TEST_F(MailTest, NoMailClientConfiguredShowsTheErrorAtEveryClick)
@@ -161,7 +161,7 @@ TEST_F(MailTest, FailedSendIsNotShownAndWindowsComeBack)
     programs_->Write("xdg-email", 3);
     EXPECT_NE(Send("Turn07.zip", MakeFile("Turn07.zip")), 0);
     EXPECT_TRUE(desktop_.shown.empty());
-    EXPECT_EQ(desktop_.windowsEnabled, (std::vector<bool>{false, true}));
+    EXPECT_EQ(desktop_.windowsEnabled, (std::vector<bool> {false, true}));
 
     // An attachment that is gone: no client is started at all.
     programs_->Clear();
@@ -169,7 +169,7 @@ TEST_F(MailTest, FailedSendIsNotShownAndWindowsComeBack)
     EXPECT_NE(Send("Turn07.zip", files_ / "gone.zip"), 0);
     EXPECT_FALSE(programs_->Args("xdg-email"));
     EXPECT_TRUE(desktop_.shown.empty());
-    EXPECT_EQ(desktop_.windowsEnabled, (std::vector<bool>{false, true, false, true}));
+    EXPECT_EQ(desktop_.windowsEnabled, (std::vector<bool> {false, true, false, true}));
 }
 
 // Notes, at each change, whether the mail client had run yet.
@@ -191,8 +191,8 @@ TEST_F(MailTest, WindowsAreDisabledWhileTheClientRuns)
 {
     WatchingDesktop watching(*programs_ / "xdg-email.args");
     Send("Turn07.zip", MakeFile("Turn07.zip"));
-    EXPECT_EQ(watching.windowsEnabled, (std::vector<bool>{false, true}));
-    EXPECT_EQ(watching.clientHadRun, (std::vector<bool>{false, true}));
+    EXPECT_EQ(watching.windowsEnabled, (std::vector<bool> {false, true}));
+    EXPECT_EQ(watching.clientHadRun, (std::vector<bool> {false, true}));
 }
 
 TEST_F(MailTest, ClientStillRunningCountsAsSuccessAndKeepsRunning)
@@ -204,7 +204,7 @@ TEST_F(MailTest, ClientStillRunningCountsAsSuccessAndKeepsRunning)
     pid_t pid = std::stoi(TempDir::Read(*programs_ / "pid"));
     EXPECT_EQ(kill(pid, 0), 0) << "the mail client was stopped";
     kill(pid, SIGTERM);
-    EXPECT_EQ(desktop_.windowsEnabled, (std::vector<bool>{false, true}));
+    EXPECT_EQ(desktop_.windowsEnabled, (std::vector<bool> {false, true}));
 }
 
 TEST(QtDesktopWindows, DisablesEveryWindowAndEnablesOnlyThose)

@@ -39,8 +39,8 @@ protected:
         if (rc != SUCCESS_SUCCESS)
             return rc;
         std::string subject = "Turn 7", body = "Mail from Turnmail Manager\r\nGood Luck", name = "Turn 7.zip";
-        MapiFileDesc file{0, 0, 0xFFFFFFFFu, attachment_.data(), name.data(), nullptr};
-        MapiMessage message{};
+        MapiFileDesc file {0, 0, 0xFFFFFFFFu, attachment_.data(), name.data(), nullptr};
+        MapiMessage message {};
         message.lpszSubject = subject.data();
         message.lpszNoteText = body.data();
         message.nFileCount = 1;
@@ -58,7 +58,7 @@ protected:
     FakePrograms programs_;
     TempDir files_;
     std::string attachment_;
-    ScopedEnv mailer_{"MAILER", nullptr};
+    ScopedEnv mailer_ {"MAILER", nullptr};
 };
 
 TEST_F(Mapi32Test, ClientsThatTakeAttachmentsGetTheirOwnCommandLine)
@@ -75,12 +75,15 @@ TEST_F(Mapi32Test, ClientsThatTakeAttachmentsGetTheirOwnCommandLine)
         const char* program;
         Args expected;
     } cases[] = {
-        {"org.mozilla.Thunderbird.desktop", "thunderbird",
+        {"org.mozilla.Thunderbird.desktop",
+         "thunderbird",
          {"-compose", "subject=Turn%207,body=" + encodedBody + ",attachment='" + fileUrl + "'"}},
         {"org.kde.kmail2.desktop", "kmail", {"--subject=Turn 7", "--body=" + plainBody, "--attach=" + attachment_}},
-        {"claws-mail.desktop", "claws-mail",
+        {"claws-mail.desktop",
+         "claws-mail",
          {"--compose", "mailto:?subject=Turn%207&body=" + encodedBody, "--attach", attachment_}},
-        {"org.gnome.Evolution.desktop", "evolution",
+        {"org.gnome.Evolution.desktop",
+         "evolution",
          {"mailto:?subject=Turn%207&body=" + encodedBody + "&attach=" + encodedPath}},
     };
     for (const auto& c : cases) {
@@ -97,8 +100,8 @@ TEST_F(Mapi32Test, ClientsThatTakeAttachmentsGetTheirOwnCommandLine)
 
 TEST_F(Mapi32Test, OtherClientsAndMailerGoThroughXdgEmail)
 {
-    const Args expected{"--utf8", "--subject", "Turn 7", "--body", "Mail from Turnmail Manager\nGood Luck",
-                        "--attach", attachment_};
+    const Args expected {"--utf8",   "--subject", "Turn 7", "--body", "Mail from Turnmail Manager\nGood Luck",
+                         "--attach", attachment_};
     programs_.WriteMailtoHandler("mutt.desktop");
     EXPECT_EQ(SendTurn(), SUCCESS_SUCCESS);
     EXPECT_EQ(programs_.Args("xdg-email"), expected);
@@ -140,7 +143,7 @@ TEST_F(Mapi32Test, LogonNeedsXdgEmailAndAMailClient)
     ASSERT_EQ(logon_(0, empty_, empty_, 3, 0, &session), SUCCESS_SUCCESS);
     EXPECT_EQ(logoff_(session, 0, 0, 0), SUCCESS_SUCCESS);
     // A session that is gone is refused, not used.
-    MapiMessage message{};
+    MapiMessage message {};
     EXPECT_EQ(send_(session, 0, &message, MAPI_DIALOG, 0), MAPI_E_INVALID_SESSION);
     EXPECT_EQ(logoff_(session, 0, 0, 0), MAPI_E_INVALID_SESSION);
 }
@@ -166,8 +169,8 @@ TEST_F(Mapi32Test, RealXdgEmailHandsTheMessageToTheMailer)
     std::string encodedPath;
     for (char c : attachment_)
         encodedPath += c == ' ' ? std::string("%20") : std::string(1, c);
-    EXPECT_EQ((*args)[0], "mailto:?subject=Turn%207&body=Mail%20from%20Turnmail%20Manager%0D%0AGood%20Luck&attach=" +
-                              encodedPath);
+    EXPECT_EQ((*args)[0],
+              "mailto:?subject=Turn%207&body=Mail%20from%20Turnmail%20Manager%0D%0AGood%20Luck&attach=" + encodedPath);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // test ever blocks on a window.
 #include "base/Desktop.h"
 
+#include <functional>
 #include <deque>
 #include <string>
 #include <vector>
@@ -52,6 +53,12 @@ public:
     }
     void ShowError(const std::string& text) override { shown.push_back({Shown::Error, text, {}, 0}); }
     void EnableWindows(bool enabled) override { windowsEnabled.push_back(enabled); }
+    // A test that needs events during long work (a click on a real window) sets this.
+    void LetEventsThrough() override
+    {
+        if (eventsDuringWork)
+            eventsDuringWork();
+    }
     bool PasswordQuery(const std::string& caption, const std::string& prompt, std::string& value) override
     {
         shown.push_back({Shown::Password, prompt, caption, 0});
@@ -92,6 +99,7 @@ public:
 
     std::vector<Shown> shown;
     std::vector<bool> windowsEnabled;  // every EnableWindows call, in order
+    std::function<void()> eventsDuringWork;
     std::deque<int> boxAnswers;
     std::deque<std::pair<bool, std::string>> inputAnswers;
     std::deque<std::optional<std::string>> folderAnswers;

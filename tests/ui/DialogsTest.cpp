@@ -44,7 +44,8 @@ protected:
     {
         base::SetProgramDirectory(tmp / "prog");
         for (int g = 0; g < 3; ++g) {
-            TempDir::Write(tmp / ("game" + std::to_string(g) + "/b.bte"), BattleText("1 0", "Battle of game " + std::to_string(g), "0 6", "1"));
+            TempDir::Write(tmp / ("game" + std::to_string(g) + "/b.bte"),
+                           BattleText("1 0", "Battle of game " + std::to_string(g), "0 6", "1"));
             TempDir::Write(tmp / ("out" + std::to_string(g) + "/o" + std::to_string(g) + ".zip"), "z");
         }
         WriteProfiles(1);
@@ -61,7 +62,8 @@ protected:
             p.SetZipOverwrite(rule);
             p.SetSelected(g == current);
         }
-        TempDir::Write(tmp / "prog/turnex.dat", std::string(reinterpret_cast<const char*>(s.Image.data()), s.Image.size()));
+        TempDir::Write(tmp / "prog/turnex.dat",
+                       std::string(reinterpret_cast<const char*>(s.Image.data()), s.Image.size()));
     }
     std::string ConfigFile() { return TempDir::Read(tmp / "prog/turnex.dat"); }
     // Zeroes turnex.dat on disk, keeping its size.
@@ -163,8 +165,8 @@ std::string InstallFakeWine(TempDir& tmp)
     const std::string bin = tmp / "bin";
     fs::create_directories(bin);
     const std::string log = tmp / "wine.log";
-    TempDir::Write(bin + "/wine", "#!/bin/sh\n{ pwd; for a in \"$@\"; do echo \"$a\"; done; } > \"" + log + ".tmp\"\nmv \"" +
-                                      log + ".tmp\" \"" + log + "\"\n");
+    TempDir::Write(bin + "/wine", "#!/bin/sh\n{ pwd; for a in \"$@\"; do echo \"$a\"; done; } > \"" + log +
+                                      ".tmp\"\nmv \"" + log + ".tmp\" \"" + log + "\"\n");
     chmod((bin + "/wine").c_str(), 0755);
     return log;
 }

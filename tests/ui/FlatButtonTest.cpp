@@ -114,7 +114,8 @@ TEST_F(FlatButtonTest, RaisedFace)
     EXPECT_TRUE(CaptionDrawnAt(face, corner));
     EXPECT_FALSE(CaptionDrawnAt(face, corner + QPoint(1, 0)));
     // Frame, two-pixel highlight left and top, two-pixel shadow right and bottom.
-    for (QPoint frame : {QPoint(0, 0), QPoint(w - 1, 0), QPoint(0, h - 1), QPoint(w - 1, h - 1), QPoint(40, 0), QPoint(0, 11)})
+    for (QPoint frame :
+         {QPoint(0, 0), QPoint(w - 1, 0), QPoint(0, h - 1), QPoint(w - 1, h - 1), QPoint(40, 0), QPoint(0, 11)})
         EXPECT_EQ(QColor(face.pixel(frame)), QColor(Qt::black)) << frame.x() << "," << frame.y();
     for (QPoint hi : {QPoint(1, 1), QPoint(2, 11), QPoint(1, h - 4), QPoint(40, 1), QPoint(40, 2), QPoint(w - 4, 2)})
         EXPECT_EQ(QColor(face.pixel(hi)), kRaise) << hi.x() << "," << hi.y();

@@ -25,7 +25,11 @@ namespace {
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override { base::SetProgramDirectory(tmp / "prog"); fs::create_directories(tmp / "prog"); }
+    void SetUp() override
+    {
+        base::SetProgramDirectory(tmp / "prog");
+        fs::create_directories(tmp / "prog");
+    }
     std::unique_ptr<MainWindow> Start() { return std::make_unique<MainWindow>(); }
     TempDir tmp;
     ScopedWinePrefix prefix {tmp / "wine"};

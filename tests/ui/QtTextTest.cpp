@@ -11,7 +11,9 @@ TEST(QtText, Windows1252RoundTripAndUnknownCharacters)
         all += static_cast<char>(c);
     EXPECT_EQ(QStringToAnsi(AnsiToQString(all)), all);
     // Characters the page cannot hold become "?".
-    EXPECT_EQ(QStringToAnsi(QString::fromUtf8("a\xE2\x98\x83" "b\xF0\x9F\x98\x80")), "a?b?");
+    EXPECT_EQ(QStringToAnsi(QString::fromUtf8("a\xE2\x98\x83"
+                                              "b\xF0\x9F\x98\x80")),
+              "a?b?");
 }
 
 TEST(QtText, DisplayStringKeepsNativeUtf8Paths)
