@@ -61,6 +61,12 @@ def main():
             if found and inside(found, src) and not inside(found, base):
                 problems.append(f'{os.path.relpath(path, top)}:{number}: includes "{name}", '
                                 f'{os.path.relpath(found, top)} of the program')
+    ui = os.path.join(src, 'ui')
+    for path in list(sources(libs)) + [p for p in sources(src) if not inside(p, ui)]:
+        for number, quoted, name in includes(path):
+            if not quoted and (name.startswith('Q') or name.startswith('qt')):
+                problems.append(f'{os.path.relpath(path, top)}:{number}: includes <{name}>, '
+                                'a Qt header below the windows')
     for path in sources(src):
         scanned += 1
         for number, quoted, name in includes(path):
