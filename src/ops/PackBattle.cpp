@@ -24,7 +24,8 @@ bool AskForArchiveName(ZipComponent& zip, base::Desktop& desktop)
 
 std::string ArchiveNameFor(const std::string& battleName)
 {
-    const std::string base = battleName.size() > 4 ? battleName.substr(0, battleName.size() - 4) : battleName;
+    // Four characters go whatever they are: ".bte" alone gives ".zip".
+    const std::string base = battleName.size() >= 4 ? battleName.substr(0, battleName.size() - 4) : battleName;
     return base + ".zip";
 }
 

@@ -81,6 +81,8 @@ TEST_F(PackBattleTest, PacksTheBattleUnderItsBaseNameIntoTheOutgoingFolder)
     EXPECT_EQ(ops::ArchiveNameFor("Turn07.BTE"), "Turn07.zip");
     EXPECT_EQ(ops::ArchiveNameFor("battle"), "ba.zip");
     EXPECT_EQ(ops::ArchiveNameFor("abc"), "abc.zip");
+    EXPECT_EQ(ops::ArchiveNameFor(".bte"), ".zip");
+    EXPECT_EQ(ops::ArchiveNameFor("abcd"), ".zip");
 }
 
 TEST_F(PackBattleTest, RuleOneAsksOnlyWhenTheArchiveIsNewer)
