@@ -38,8 +38,9 @@ public:
     // Opens the help pages at their contents page (helpFile: native path of the contents page).
     virtual void ShowHelp(const std::string& helpFile) = 0;
     // Starts a program or opens a document (program path strings, as stored: drive letters map
-    // through the Wine prefix); ".exe" files run through wine. The result is not examined.
-    virtual void StartProgram(const std::string& file, const std::string& workDir) = 0;
+    // through the Wine prefix); ".exe" files run through wine. Returns why it could not start
+    // (empty when it started); what the started program does afterwards is not followed.
+    virtual std::string StartProgram(const std::string& file, const std::string& workDir) = 0;
     // The global error report: stop icon, OK, the application title.
     virtual void ShowError(const std::string& text) = 0;
     // The hourglass cursor while a long step runs; nothing to show by default.

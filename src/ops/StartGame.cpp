@@ -3,6 +3,7 @@
 #include "app/ConfigStore.h"
 #include "base/Desktop.h"
 #include "base/Files.h"
+#include "base/Paths.h"
 
 namespace ops {
 
@@ -20,9 +21,21 @@ std::string GameProgram(app::ConfigState& config, const StandardChoice& chooseSt
     }
 }
 
-void StartGame(app::ConfigState& config, const StandardChoice& chooseStandard, base::Desktop& desktop)
+bool StartGame(app::ConfigState& config, const StandardChoice& chooseStandard, base::Desktop& desktop)
 {
-    desktop.StartProgram(GameProgram(config, chooseStandard), config.GameDir);
+    const std::string program = GameProgram(config, chooseStandard);
+    // Wine would start and then fail on its own, out of sight: a missing program is told here.
+    if (!base::FileExists(program)) {
+        desktop.ShowError("The game could not be started: " + base::NativePath(program) +
+                          " was not found. Check the game directory in Options");
+        return false;
+    }
+    const std::string failure = desktop.StartProgram(program, config.GameDir);
+    if (!failure.empty()) {
+        desktop.ShowError(failure);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace ops

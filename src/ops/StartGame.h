@@ -16,8 +16,9 @@ using StandardChoice = std::function<bool()>;
 // too, chooseStandard is asked, and a no picks the modification.
 std::string GameProgram(app::ConfigState& config, const StandardChoice& chooseStandard);
 
-// Starts that program with the process-wide game folder as working folder; the start is neither
-// awaited nor checked.
-void StartGame(app::ConfigState& config, const StandardChoice& chooseStandard, base::Desktop& desktop);
+// Starts that program with the process-wide game folder as working folder. A program that is not
+// there, or a start that fails (no wine), is reported; the game itself is not awaited. True when
+// it started.
+bool StartGame(app::ConfigState& config, const StandardChoice& chooseStandard, base::Desktop& desktop);
 
 }  // namespace ops

@@ -6,6 +6,7 @@
 #include "base/Paths.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -118,14 +119,22 @@ void QtDesktop::ShowHelp(const std::string& helpFile)
 
 QWidget* QtDesktop::HelpWindow() const { return help_; }
 
-void QtDesktop::StartProgram(const std::string& file, const std::string& workDir)
+std::string QtDesktop::StartProgram(const std::string& file, const std::string& workDir)
 {
-    QString path = QString::fromStdString(NativePath(file));
+    const std::string native = NativePath(file);
+    QString path = QString::fromStdString(native);
     QString dir = QString::fromStdString(NativePath(workDir));
-    if (path.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive))
-        QProcess::startDetached(QStringLiteral("wine"), {path}, dir);
-    else
-        QProcess::startDetached(QStringLiteral("xdg-open"), {path}, dir);
+    const bool windowsProgram = path.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive);
+    const QString starter = windowsProgram ? QStringLiteral("wine") : QStringLiteral("xdg-open");
+    if (QStandardPaths::findExecutable(starter).isEmpty()) {
+        if (windowsProgram)
+            return "Wine is not installed, and the game needs it to run. Install it (on Debian or Ubuntu: "
+                   "sudo apt install wine) and try again";
+        return "xdg-open (package xdg-utils) is not installed, so " + native + " cannot be opened";
+    }
+    if (!QProcess::startDetached(starter, {path}, dir))
+        return "The game could not be started: " + starter.toStdString() + " did not run " + native;
+    return {};
 }
 
 void QtDesktop::ShowError(const std::string& text)

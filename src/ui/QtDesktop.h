@@ -17,7 +17,7 @@ public:
     bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value, int maxLength) override;
     std::optional<std::string> BrowseForFolder(const std::string& title) override;
     void ShowHelp(const std::string& helpFile) override;
-    void StartProgram(const std::string& file, const std::string& workDir) override;
+    std::string StartProgram(const std::string& file, const std::string& workDir) override;
     void ShowError(const std::string& text) override;
     void SetBusyCursor(bool busy) override;
     void EnableWindows(bool enabled) override;

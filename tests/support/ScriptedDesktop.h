@@ -47,9 +47,10 @@ public:
         return a;
     }
     void ShowHelp(const std::string& helpFile) override { shown.push_back({Shown::Help, helpFile, {}, 0}); }
-    void StartProgram(const std::string& file, const std::string& workDir) override
+    std::string StartProgram(const std::string& file, const std::string& workDir) override
     {
         shown.push_back({Shown::Start, file, workDir, 0});
+        return startError;
     }
     void ShowError(const std::string& text) override { shown.push_back({Shown::Error, text, {}, 0}); }
     void EnableWindows(bool enabled) override { windowsEnabled.push_back(enabled); }
@@ -100,6 +101,7 @@ public:
     std::vector<Shown> shown;
     std::vector<bool> windowsEnabled;  // every EnableWindows call, in order
     std::function<void()> eventsDuringWork;
+    std::string startError;  // what StartProgram answers: empty, the program started
     std::deque<int> boxAnswers;
     std::deque<std::pair<bool, std::string>> inputAnswers;
     std::deque<std::optional<std::string>> folderAnswers;

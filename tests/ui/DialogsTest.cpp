@@ -30,10 +30,10 @@ namespace {
 // Scripted dialogs, but programs really start (through the fake wine on the PATH).
 class StartingDesktop : public ScriptedDesktop {
 public:
-    void StartProgram(const std::string& file, const std::string& workDir) override
+    std::string StartProgram(const std::string& file, const std::string& workDir) override
     {
         ScriptedDesktop::StartProgram(file, workDir);
-        real.StartProgram(file, workDir);
+        return real.StartProgram(file, workDir);
     }
     ui::QtDesktop real;
 };
@@ -219,6 +219,26 @@ TEST_F(DialogsTest, RunGameStartsTheGameThroughWine)
     WhenModal<ModChoiceDialog>([](ModChoiceDialog* d) { QTest::keyClick(d, Qt::Key_Escape); });
     ClickFlat(window.runGameButton);
     EXPECT_EQ(WaitFor(log), (tmp / "game0") + "\n" + (tmp / "game0/iron plain#.exe") + "\n");
+}
+
+TEST_F(DialogsTest, RunGameWithoutWineSaysSoAndStartsNothing)
+{
+    // A PATH with no wine on it at all.
+    fs::create_directories(tmp / "empty-bin");
+    const std::string old = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", (tmp / "empty-bin").c_str(), 1);
+    WriteProfiles(0);
+    TempDir::Write(tmp / "game0/iron plain.exe", "");
+    {
+        MainWindow window;
+        window.show();
+        ClickFlat(window.runGameButton);
+    }
+    setenv("PATH", old.c_str(), 1);
+    const auto errors = desktop.Of(Shown::Error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].text, "Wine is not installed, and the game needs it to run. Install it (on Debian or "
+                              "Ubuntu: sudo apt install wine) and try again");
 }
 
 TEST_F(DialogsTest, TheDesktopRunsADriveLetterProgramThroughWineInItsFolder)
