@@ -18,7 +18,7 @@ public:
     bool InputQuery(const std::string&, const std::string&, std::string&, int) override { return false; }
     std::optional<std::string> BrowseForFolder(const std::string&) override { return std::nullopt; }
     void ShowHelp(const std::string&) override {}
-    void StartProgram(const std::string&, const std::string&) override {}
+    std::string StartProgram(const std::string&, const std::string&) override { return {}; }
     void ShowError(const std::string&) override {}
     int shown = 0;
 };
