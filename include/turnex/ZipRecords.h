@@ -37,6 +37,7 @@ inline uint64_t GetUN(const uint8_t* p, size_t n)
         v |= static_cast<uint64_t>(p[i]) << (8 * i);
     return v;
 }
+inline uint64_t GetU64(const uint8_t* p) { return GetUN(p, 8); }
 inline void PutUN(uint8_t* p, uint64_t v, size_t n)
 {
     for (size_t i = 0; i < n; ++i)
@@ -83,6 +84,7 @@ constexpr Layout<N> Compute(const std::array<FieldDef, N>& defs, uint32_t ptrWid
 
 constexpr FieldDef I16 {Kind::I16};
 constexpr FieldDef I32 {Kind::I32};
+constexpr FieldDef I64 {Kind::Bytes, 8};  // only the Zip64 records have them
 constexpr FieldDef Ptr {Kind::Ptr};
 constexpr FieldDef Gap(uint32_t n) { return FieldDef {Kind::Bytes, n}; }
 
@@ -330,6 +332,13 @@ constexpr uint32_t kEndSig = 0x06054B50;
 constexpr uint32_t kCentralSig = 0x02014B50;
 constexpr uint32_t kLocalSig = 0x04034B50;
 constexpr uint32_t kSpanSig = 0x08074B50;
+constexpr uint32_t kZip64EndSig = 0x06064B50;
+constexpr uint32_t kZip64LocatorSig = 0x07064B50;
+// The extra field of a central header that holds its 64-bit values.
+constexpr uint16_t kZip64ExtraId = 0x0001;
+// What a 32-bit field of the classic records holds when its value is in a Zip64 record.
+constexpr uint16_t kZip64Marker16 = 0xFFFF;
+constexpr uint32_t kZip64Marker32 = 0xFFFFFFFF;
 
 enum EndRec : size_t {
     erSig,
@@ -370,5 +379,28 @@ constexpr auto kCentralHeader =
                                                 I16, I16, I32, I32},
             4);
 static_assert(kCentralHeader.size == 46);
+
+// The Zip64 end record (without its extensible data) and its locator, which sits right before
+// the classic end record.
+enum Zip64EndRec : size_t {
+    zeSig,
+    zeRecordSize,  // the size of the record after this field
+    zeMadeBy,
+    zeNeeded,
+    zeThisDisk,
+    zeCdDisk,
+    zeDiskEntries,
+    zeTotalEntries,
+    zeCdSize,
+    zeCdOffset,
+    zeFieldCount
+};
+constexpr auto kZip64EndRecord =
+    Compute(std::array<FieldDef, zeFieldCount> {I32, I64, I16, I16, I32, I32, I64, I64, I64, I64}, 4);
+static_assert(kZip64EndRecord.size == 56);
+
+enum Zip64Locator : size_t { zlSig, zlEndDisk, zlEndOffset, zlTotalDisks, zlFieldCount };
+constexpr auto kZip64Locator = Compute(std::array<FieldDef, zlFieldCount> {I32, I32, I64, I32}, 4);
+static_assert(kZip64Locator.size == 20);
 
 }  // namespace ziprec

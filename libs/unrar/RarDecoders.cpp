@@ -7,7 +7,11 @@
 #include <unarr.h>
 #include <zlib.h>
 
+#include <fcntl.h>
 #include <memory>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace unrar {
@@ -196,6 +200,28 @@ std::optional<std::string> UnpackComment(const PackedComment& c, Format format)
     return text;
 }
 
+ArchiveView::ArchiveView(const std::string& path, int64_t start) : start_(start)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && start >= 0 && st.st_size > start) {
+        void* map = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+        if (map != MAP_FAILED) {
+            map_ = map;
+            mapSize_ = static_cast<size_t>(st.st_size);
+        }
+    }
+    close(fd);
+}
+
+ArchiveView::~ArchiveView()
+{
+    if (map_)
+        munmap(map_, mapSize_);
+}
+
 // ---- RAR 1.5-4 through libunarr ----
 
 void Rar4Decoder::Close()
@@ -204,6 +230,7 @@ void Rar4Decoder::Close()
         ar_close_archive(ar_);
     if (stream_)
         ar_close(stream_);
+    view_.reset();
     ar_ = nullptr;
     stream_ = nullptr;
     haveEntry_ = false;
@@ -227,20 +254,30 @@ bool Rar4Decoder::Finish()
 
 int Rar4Decoder::Decode(const Member& m, const Sink& sink)
 {
+    // The decoder counts its offsets from the signature.
+    const int64_t headerOffset = m.headerOffset - start_;
     // Behind the cursor (or half read): start again from the first member.
-    if (ar_ && haveEntry_ && entryOffset_ >= m.headerOffset)
+    if (ar_ && haveEntry_ && entryOffset_ >= headerOffset)
         Close();
     if (!ar_) {
-        stream_ = ar_open_file(path_.c_str());
-        if (!stream_)
+        if (start_ > 0) {
+            view_ = std::make_unique<ArchiveView>(path_, start_);
+            if (view_->Valid())
+                stream_ = ar_open_memory(view_->Data(), view_->Size());
+        } else {
+            stream_ = ar_open_file(path_.c_str());
+        }
+        if (!stream_) {
+            Close();
             return ERAR_EOPEN;
+        }
         ar_ = ar_open_rar_archive(stream_);
         if (!ar_) {
             Close();
             return ERAR_BAD_DATA;
         }
     }
-    while (!haveEntry_ || entryOffset_ < m.headerOffset) {
+    while (!haveEntry_ || entryOffset_ < headerOffset) {
         // A solid archive's dictionary needs every member before this one unpacked.
         if (haveEntry_ && solid_ && entryLeft_ > 0)
             Finish();
@@ -252,7 +289,7 @@ int Rar4Decoder::Decode(const Member& m, const Sink& sink)
         entryOffset_ = ar_entry_get_offset(ar_);
         entryLeft_ = ar_entry_get_size(ar_);
     }
-    if (entryOffset_ != m.headerOffset || entryLeft_ != m.unpSize)
+    if (entryOffset_ != headerOffset || entryLeft_ != m.unpSize)
         return ERAR_BAD_DATA;
     std::vector<uint8_t> buf(std::min(kChunk, entryLeft_));
     while (entryLeft_ > 0) {
@@ -277,6 +314,7 @@ void Rar5Decoder::Close()
 {
     if (a_)
         archive_read_free(a_);
+    view_.reset();
     a_ = nullptr;
     index_ = -1;
 }
@@ -291,7 +329,15 @@ int Rar5Decoder::Decode(const Member& m, const Sink& sink)
             return ERAR_NO_MEMORY;
         // Registered exactly once per handle: a second registration crashes libarchive.
         archive_read_support_format_rar5(a_);
-        if (archive_read_open_filename(a_, path_.c_str(), kChunk) != ARCHIVE_OK) {
+        int opened = ARCHIVE_FATAL;
+        if (start_ > 0) {
+            view_ = std::make_unique<ArchiveView>(path_, start_);
+            if (view_->Valid())
+                opened = archive_read_open_memory(a_, view_->Data(), view_->Size());
+        } else {
+            opened = archive_read_open_filename(a_, path_.c_str(), kChunk);
+        }
+        if (opened != ARCHIVE_OK) {
             Close();
             return ERAR_BAD_DATA;
         }

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -22,6 +23,9 @@ constexpr int kFoundComment = -1;
 // Nothing in a header or a comment is larger than this; anything beyond it is damage.
 constexpr uint64_t kMaxHeader = 2u << 20;
 constexpr uint64_t kMaxComment = 1u << 20;
+// How far into a self-extracting archive its archive is looked for: the programs in front of
+// the archive are well below this.
+constexpr int64_t kMaxProgram = 4 << 20;
 
 uint32_t Crc32(const void* data, size_t n)
 {
@@ -49,6 +53,33 @@ bool GetVint(const std::string& s, size_t& pos, uint64_t& value)
             return true;
     }
     return false;
+}
+
+// Where the name of a RAR 1.5-4 file header ends; 0 when the header is too short for its fields.
+size_t FileNameEnd4(const std::string& h)
+{
+    const size_t nameAt = (Get16(h, 3) & 0x0100) ? 40 : 32;
+    if (h.size() < nameAt)
+        return 0;
+    const size_t end = nameAt + Get16(h, 26);
+    return end <= h.size() ? end : 0;
+}
+
+// The header CRC covers the whole header, except where a RAR 1.5-2.0 file comment sits inside it
+// behind the name: there it covers the fields up to the end of the name. The relaxed rule holds
+// only when a well-formed comment block does fill the rest of the header.
+bool FileHeaderCrcMatches4(const std::string& h)
+{
+    const unsigned crc = Get16(h, 0);
+    if ((Crc32(h.data() + 2, h.size() - 2) & 0xFFFF) == crc)
+        return true;
+    const size_t nameEnd = FileNameEnd4(h);
+    if (!(Get16(h, 3) & 0x0008) || nameEnd == 0 || nameEnd + 13 > h.size())
+        return false;
+    const unsigned commentSize = Get16(h, nameEnd + 5);
+    if (static_cast<uint8_t>(h[nameEnd + 2]) != 0x75 || commentSize < 13 || nameEnd + commentSize > h.size())
+        return false;
+    return (Crc32(h.data() + 2, nameEnd - 2) & 0xFFFF) == crc;
 }
 
 }  // namespace
@@ -160,25 +191,62 @@ std::string DecodeRar4Name(const std::string& raw, bool unicodeFlag, unsigned ho
 
 int HeaderWalker::Open()
 {
-    uint8_t sig[8] {};
-    size_t have = static_cast<size_t>(std::min<int64_t>(8, src_.Size()));
+    uint8_t sig[4] {};
+    const size_t have = static_cast<size_t>(std::min<int64_t>(4, src_.Size()));
     if (!src_.Read(0, sig, have))
         return src_.IoError() ? ERAR_EREAD : ERAR_BAD_ARCHIVE;
-    static const uint8_t kRar[6] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07};
-    if (have >= 4 && std::memcmp(sig, "RE~^", 4) == 0)
+    if (have == 4 && std::memcmp(sig, "RE~^", 4) == 0)
         return ERAR_UNKNOWN_FORMAT;  // before RAR 1.5
+    // A self-extracting archive is a Windows or Linux program with the archive behind it.
+    static const uint8_t kElf[4] = {0x7F, 'E', 'L', 'F'};
+    if ((have >= 2 && std::memcmp(sig, "MZ", 2) == 0) || (have == 4 && std::memcmp(sig, kElf, 4) == 0))
+        return FindBehindProgram();
+    return OpenAt(0);
+}
+
+int HeaderWalker::FindBehindProgram()
+{
+    std::string head(static_cast<size_t>(std::min<int64_t>(src_.Size(), kMaxProgram + 8)), '\0');
+    if (!src_.Read(0, head.data(), head.size()))
+        return src_.IoError() ? ERAR_EREAD : ERAR_BAD_ARCHIVE;
+    const std::string_view signature("Rar!\x1A\x07", 6);
+    for (size_t at = head.find(signature); at != std::string::npos; at = head.find(signature, at + 1)) {
+        // Only the two known layouts: the bytes of a later one inside the program prove nothing.
+        if (at + 6 >= head.size() || (head[at + 6] != 0x00 && head[at + 6] != 0x01))
+            continue;
+        const int rc = OpenAt(static_cast<int64_t>(at));
+        if (rc == ERAR_SUCCESS || rc == ERAR_MISSING_PASSWORD || rc == ERAR_EREAD)
+            return rc;
+        // The program may carry the signature bytes itself (it looks for its archive too): a
+        // candidate counts only when a sound main header follows it.
+    }
+    info_ = ArchiveInfo {};
+    mainComment_.reset();
+    return ERAR_BAD_ARCHIVE;
+}
+
+int HeaderWalker::OpenAt(int64_t start)
+{
+    info_ = ArchiveInfo {};
+    info_.start = start;
+    mainComment_.reset();
+    uint8_t sig[8] {};
+    const size_t have = static_cast<size_t>(std::min<int64_t>(8, src_.Size() - start));
+    if (!src_.Read(start, sig, have))
+        return src_.IoError() ? ERAR_EREAD : ERAR_BAD_ARCHIVE;
+    static const uint8_t kRar[6] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07};
     if (have < 7 || std::memcmp(sig, kRar, 6) != 0)
         return ERAR_BAD_ARCHIVE;
     if (sig[6] == 0x00) {
         info_.format = Format::Rar4;
         std::string h(7, '\0');
-        if (!src_.Read(7, h.data(), 7))
+        if (!src_.Read(start + 7, h.data(), 7))
             return src_.IoError() ? ERAR_EREAD : ERAR_BAD_DATA;
         unsigned size = Get16(h, 5);
         if (static_cast<uint8_t>(h[2]) != 0x73 || size < 13)
             return ERAR_BAD_DATA;
         h.resize(size);
-        if (!src_.Read(7, h.data(), size))
+        if (!src_.Read(start + 7, h.data(), size))
             return src_.IoError() ? ERAR_EREAD : ERAR_BAD_DATA;
         const unsigned crc = Get16(h, 0);
         // Archives with an old comment inside the main header cover only its fixed part.
@@ -205,10 +273,10 @@ int HeaderWalker::Open()
                 mainComment_ = pc;
             }
         }
-        pos_ = 7 + size;
+        pos_ = start + 7 + size;
     } else if (sig[6] == 0x01 && have == 8 && sig[7] == 0x00) {
         info_.format = Format::Rar5;
-        pos_ = 8;
+        pos_ = start + 8;
         // The main header, or the encryption header of an archive whose headers are encrypted.
         std::string h;
         size_t p = 0;
@@ -341,7 +409,7 @@ int HeaderWalker::Next4(Member& m, PackedComment* comment)
                 if (!src_.Read(pos_, h.data(), hsize))
                     return src_.IoError() ? ERAR_EREAD : ERAR_BAD_DATA;
             }
-            if ((Crc32(h.data() + 2, hsize - 2) & 0xFFFF) != Get16(h, 0))
+            if (!FileHeaderCrcMatches4(h))
                 return ERAR_BAD_DATA;
             if (!ParseFile4(h, m))
                 return ERAR_BAD_DATA;

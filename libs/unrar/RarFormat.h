@@ -61,6 +61,7 @@ struct ArchiveInfo {
     bool volume = false;
     bool newNumbering = false;
     bool encryptedHeaders = false;
+    int64_t start = 0;  // offset of the signature: past the program of a self-extracting archive
 };
 
 // A comment as found in the archive, still packed unless stored.
@@ -78,7 +79,8 @@ struct PackedComment {
 class HeaderWalker {
 public:
     explicit HeaderWalker(Source& src) : src_(src) {}
-    // Signature and main header. ERAR_SUCCESS, ERAR_BAD_ARCHIVE (not RAR), ERAR_UNKNOWN_FORMAT,
+    // Signature and main header, at the start of the file or behind the program of a
+    // self-extracting archive. ERAR_SUCCESS, ERAR_BAD_ARCHIVE (not RAR), ERAR_UNKNOWN_FORMAT,
     // ERAR_BAD_DATA (main header broken), ERAR_MISSING_PASSWORD (headers encrypted), ERAR_EREAD.
     int Open();
     const ArchiveInfo& Info() const { return info_; }
@@ -88,6 +90,8 @@ public:
     int Next(Member& m);
 
 private:
+    int OpenAt(int64_t start);
+    int FindBehindProgram();
     int Next4(Member& m, PackedComment* comment);
     int Next5(Member& m, PackedComment* comment);
     int ReadHeader5(std::string& h, size_t& p);

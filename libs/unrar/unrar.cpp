@@ -177,11 +177,11 @@ int Decode(Handle& h, const Member& m, const Sink& sink)
         return ReadStored(h, m, sink);
     if (h.walker.Info().format == Format::Rar4) {
         if (!h.d4)
-            h.d4 = std::make_unique<Rar4Decoder>(h.arcName, h.walker.Info().solid);
+            h.d4 = std::make_unique<Rar4Decoder>(h.arcName, h.walker.Info().solid, h.walker.Info().start);
         return h.d4->Decode(m, sink);
     }
     if (!h.d5)
-        h.d5 = std::make_unique<Rar5Decoder>(h.arcName);
+        h.d5 = std::make_unique<Rar5Decoder>(h.arcName, h.walker.Info().start);
     return h.d5->Decode(m, sink);
 }
 

@@ -1,7 +1,8 @@
 // The zip extractor library: UnzLibExec extracts the entries of an UnzipCommand's archive into
 // the current directory through libzip. Every file goes through the member writer and replaces
-// its target only once its checksum matched, so a damaged archive never destroys the file it was
-// meant to replace; names that would leave the folder are refused.
+// its target only once its checksum (for AES entries, its authentication code) matched, so a
+// damaged archive never destroys the file it was meant to replace; names that would leave the
+// folder are refused. Every file that is not extracted gets one skip call saying why.
 #include "turnex/ZipRecords.h"
 #include "base/CodePage.h"
 #include "base/Files.h"
@@ -9,16 +10,21 @@
 #include "base/Paths.h"
 #include "base/SafeNames.h"
 
+#include <nettle/hmac.h>
+#include <nettle/pbkdf2.h>
 #include <zip.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 using namespace ziprec;
@@ -73,6 +79,93 @@ std::string BareName(const std::string& name)
     const size_t sep = name.find_last_of("/\\");
     return sep == std::string::npos ? name : name.substr(sep + 1);
 }
+
+std::string SystemReason(int error) { return error != 0 ? std::strerror(error) : "unknown error"; }
+
+bool IsFolderName(const std::string& name) { return !name.empty() && (name.back() == '/' || name.back() == '\\'); }
+
+bool IsAes(const zip_stat_t& st)
+{
+    return (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method >= ZIP_EM_AES_128 &&
+           st.encryption_method <= ZIP_EM_AES_256;
+}
+
+// WinZip AES: the password and the salt give, through PBKDF2-HMAC-SHA1, the encryption key, the
+// authentication key and a two-byte password check; the data end in the first ten bytes of the
+// HMAC-SHA1 of the encrypted bytes under the authentication key. Checking that code ourselves
+// tells damage apart from the checksum compare this libzip makes against the zero CRC of AE-2
+// entries, which fails for sound ones too.
+class AesAuthenticator {
+public:
+    static constexpr size_t kCheckBytes = 2;
+    static constexpr size_t kCodeBytes = 10;
+
+    AesAuthenticator(uint16_t method, std::string password) : password_(std::move(password))
+    {
+        keyBytes_ = method == ZIP_EM_AES_128 ? 16 : method == ZIP_EM_AES_192 ? 24 : 32;
+        head_.reserve(SaltBytes() + kCheckBytes);
+    }
+    size_t SaltBytes() const { return keyBytes_ / 2; }
+
+    // The raw bytes of the entry, in order, as often as they come.
+    void Add(const uint8_t* data, size_t size)
+    {
+        while (size > 0 && head_.size() < SaltBytes() + kCheckBytes) {
+            head_.push_back(*data++);
+            --size;
+            if (head_.size() == SaltBytes() + kCheckBytes)
+                Key();
+        }
+        if (size == 0)
+            return;
+        // The last ten bytes are the code itself: hold them back until more data follows.
+        if (size >= kCodeBytes) {
+            Mac(held_.data(), held_.size());
+            Mac(data, size - kCodeBytes);
+            held_.assign(data + size - kCodeBytes, data + size);
+        } else {
+            held_.insert(held_.end(), data, data + size);
+            if (held_.size() > kCodeBytes) {
+                const size_t extra = held_.size() - kCodeBytes;
+                Mac(held_.data(), extra);
+                held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(extra));
+            }
+        }
+    }
+    // True when the password check and the authentication code both match.
+    bool Genuine()
+    {
+        if (!keyed_ || !passwordFits_ || held_.size() != kCodeBytes)
+            return false;
+        uint8_t code[kCodeBytes];
+        hmac_sha1_digest(&mac_, kCodeBytes, code);
+        return std::memcmp(code, held_.data(), kCodeBytes) == 0;
+    }
+
+private:
+    void Key()
+    {
+        std::vector<uint8_t> derived(2 * keyBytes_ + kCheckBytes);
+        pbkdf2_hmac_sha1(password_.size(), reinterpret_cast<const uint8_t*>(password_.data()), 1000, SaltBytes(),
+                         head_.data(), derived.size(), derived.data());
+        passwordFits_ = std::memcmp(derived.data() + 2 * keyBytes_, head_.data() + SaltBytes(), kCheckBytes) == 0;
+        hmac_sha1_set_key(&mac_, keyBytes_, derived.data() + keyBytes_);
+        keyed_ = true;
+    }
+    void Mac(const uint8_t* data, size_t size)
+    {
+        if (size > 0)
+            hmac_sha1_update(&mac_, size, data);
+    }
+
+    std::string password_;
+    size_t keyBytes_ = 32;
+    std::vector<uint8_t> head_;
+    std::vector<uint8_t> held_;
+    hmac_sha1_ctx mac_ {};
+    bool keyed_ = false;
+    bool passwordFits_ = false;
+};
 
 bool Wanted(const std::string& name, const std::vector<std::string>& items)
 {
@@ -133,13 +226,23 @@ public:
             return 0;
         }
         const zip_int64_t n = zip_get_num_entries(za_, 0);
+        // Folders are no members: they count neither among the files to come nor in the result.
+        int32_t files = 0;
         int64_t total = 0;
         for (zip_int64_t i = 0; i < n; ++i) {
             zip_stat_t st;
-            if (zip_stat_index(za_, static_cast<zip_uint64_t>(i), 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE))
+            if (zip_stat_index(za_, static_cast<zip_uint64_t>(i), 0, &st) != 0) {
+                ++files;  // reported as skipped when its turn comes
+                continue;
+            }
+            const std::string name = NameOf(static_cast<zip_uint64_t>(i)).text;
+            if (IsFolderName(name) || !Wanted(name, patterns_))
+                continue;
+            ++files;
+            if (st.valid & ZIP_STAT_SIZE)
                 total += static_cast<int64_t>(st.size);
         }
-        bool go = cb_.Call(acTotalFiles, 0, static_cast<int32_t>(n), "").result != -1 &&
+        bool go = cb_.Call(acTotalFiles, 0, files, "").result != -1 &&
                   cb_.Call(acTotalSize, 0, static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX)), "").result != -1;
         for (zip_int64_t i = 0; go && i < n; ++i)
             go = Entry(static_cast<zip_uint64_t>(i));
@@ -171,10 +274,20 @@ private:
             const uint8_t* p = tail.data() + i;
             if (GetU32(p) != kEndSig)
                 continue;
-            const int64_t endPos = size - n + i;
-            const int64_t prefix =
-                endPos - GetU32(p + kEndRecord.offset[erCdSize]) - GetU32(p + kEndRecord.offset[erCdOffset]);
-            if (prefix <= 0)
+            // The central directory ends where the Zip64 end record starts, when there is one.
+            int64_t dirEnd = size - n + i;
+            uint64_t cdSize = GetU32(p + kEndRecord.offset[erCdSize]);
+            uint64_t cdOffset = GetU32(p + kEndRecord.offset[erCdOffset]);
+            const int64_t z64 = i - static_cast<int64_t>(kZip64Locator.size + kZip64EndRecord.size);
+            if (z64 >= 0 && GetU32(p - kZip64Locator.size) == kZip64LocatorSig &&
+                GetU32(tail.data() + z64) == kZip64EndSig) {
+                const uint8_t* z = tail.data() + z64;
+                dirEnd = size - n + z64;
+                cdSize = GetU64(z + kZip64EndRecord.offset[zeCdSize]);
+                cdOffset = GetU64(z + kZip64EndRecord.offset[zeCdOffset]);
+            }
+            const int64_t prefix = dirEnd - static_cast<int64_t>(cdSize) - static_cast<int64_t>(cdOffset);
+            if (prefix <= 0 || prefix >= size)
                 return nullptr;
             zip_error_t ze;
             zip_error_init(&ze);
@@ -222,8 +335,13 @@ private:
         return cb_.Call(acSkipped, code, kind, name).result != -1;
     }
 
-    // The native path to write, or nothing when the name would leave the destination.
-    std::optional<std::string> Target(const std::string& name)
+    // Where a member goes: the native path to write, or why it cannot go anywhere.
+    struct Destination {
+        std::optional<std::string> path;
+        int error = 0;  // a system error number when the name is safe but no file can be made
+    };
+
+    Destination Target(const std::string& name)
     {
         std::optional<std::string> rel;
         if (dirNames_) {
@@ -234,10 +352,16 @@ private:
                 rel = bare;
         }
         if (!rel)
-            return std::nullopt;
+            return {};
         if (test_)
-            return dest_ + "/" + *rel;
-        return base::PrepareTarget(dest_, *rel);
+            return {dest_ + "/" + *rel};
+        if (auto path = base::PrepareTarget(dest_, *rel))
+            return {path};
+        // A folder of that name is in the way: no unsafe name, just no room for the file.
+        struct stat st {};
+        if (lstat((dest_ + "/" + *rel).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            return {std::nullopt, EISDIR};
+        return {};
     }
 
     // True when the entry reads through to its end with its checksum under this password.
@@ -264,14 +388,17 @@ private:
         return r == 0 && crc == st.crc;
     }
 
-    zip_file_t* Open(zip_uint64_t i, const std::string& name, bool encrypted, bool& stop)
+    // Opens an entry for reading; for an encrypted one password comes back as the one that fits.
+    zip_file_t* Open(zip_uint64_t i, const std::string& name, bool encrypted, bool& stop, std::string& password)
     {
         if (!encrypted)
             return zip_fopen_index(za_, i, 0);
-        if (!password_.empty() && Fits(i, password_))
+        if (!password_.empty() && Fits(i, password_)) {
+            password = password_;
             return zip_fopen_index_encrypted(za_, i, 0, password_.c_str());
+        }
         int asks = 0;
-        uint32_t remaining = passwordAsks_;
+        uint32_t remaining = passwordRefused_ ? 0 : passwordAsks_;
         while (remaining > 0 && asks < kMaxPasswordAsks) {
             auto a = cb_.Call(acPassword, 0, static_cast<int32_t>(remaining), name);
             ++asks;
@@ -279,10 +406,14 @@ private:
                 stop = true;
                 return nullptr;
             }
-            if (a.errorCode != 1 || a.text.empty())
+            if (a.errorCode != 1 || a.text.empty()) {
+                // A cancelled prompt answers for the whole archive: the player is not asked again.
+                passwordRefused_ = true;
                 break;
+            }
             if (Fits(i, a.text)) {
                 password_ = a.text;  // the next entries most likely share it
+                password = a.text;
                 return zip_fopen_index_encrypted(za_, i, 0, a.text.c_str());
             }
             remaining = std::min<uint32_t>(static_cast<uint32_t>(std::max(a.size, 0)), kMaxPasswordAsks);
@@ -291,22 +422,48 @@ private:
         return nullptr;
     }
 
+    // Reads an AES entry's raw bytes and checks its authentication code under the password.
+    bool Authentic(zip_uint64_t i, const zip_stat_t& st, const std::string& password)
+    {
+        zip_file_t* raw = zip_fopen_index(za_, i, ZIP_FL_ENCRYPTED);
+        if (!raw)
+            return false;
+        AesAuthenticator check(st.encryption_method, password);
+        std::vector<uint8_t> buf(1 << 16);
+        zip_uint64_t got = 0;
+        zip_int64_t r;
+        while ((r = zip_fread(raw, buf.data(), buf.size())) > 0) {
+            check.Add(buf.data(), static_cast<size_t>(r));
+            got += static_cast<zip_uint64_t>(r);
+        }
+        zip_fclose(raw);
+        // Stored entries pass the same zero-CRC compare even raw: every byte having come is
+        // what counts here.
+        return (st.valid & ZIP_STAT_COMP_SIZE) && got == st.comp_size && check.Genuine();
+    }
+
     bool Entry(zip_uint64_t i)
     {
         zip_stat_t st;
-        if (zip_stat_index(za_, i, 0, &st) != 0)
-            return true;
+        if (zip_stat_index(za_, i, 0, &st) != 0) {
+            const char* raw = zip_get_name(za_, i, ZIP_FL_ENC_RAW);
+            const std::string name = raw ? raw : "entry " + std::to_string(i + 1);
+            return Skipped(name, skExtractError, erRead, "Cannot read " + name + ": " + zip_strerror(za_));
+        }
         const auto [name, diskName] = NameOf(i);
         if (!Wanted(name, patterns_))
             return true;
-        if (!name.empty() && (name.back() == '/' || name.back() == '\\')) {
+        if (IsFolderName(name)) {
             if (dirNames_ && !test_)
                 if (auto rel = base::SafeRelativePath(diskName))
                     base::PrepareFolder(dest_, *rel);
             return true;
         }
-        const auto target = Target(diskName);
-        if (!target)
+        const Destination target = Target(diskName);
+        if (!target.path && target.error != 0)
+            return Skipped(name, skExtractError, erWrite,
+                           "Cannot create a file for " + name + ": " + SystemReason(target.error));
+        if (!target.path)
             return Skipped(name, skUnsafeName, erUnsafe, "Unsafe name, not extracted: " + name);
         if (!zip_compression_method_supported(st.comp_method, 0))
             return Skipped(name, skUnknownMethod, erMethod,
@@ -317,12 +474,14 @@ private:
             return Skipped(name, skBadPassword, erPassword, "Cannot decrypt " + name + ": unsupported encryption");
 
         struct stat old {};
-        const bool exists = !test_ && lstat(target->c_str(), &old) == 0;
+        const bool exists = !test_ && lstat(target.path->c_str(), &old) == 0;
         const uint32_t entryTime = static_cast<uint32_t>(base::PackDosDateTime(st.mtime));
         const uint32_t fileTime = exists ? static_cast<uint32_t>(base::PackDosDateTime(old.st_mtime)) : 0;
         const bool isOlder = exists && fileTime < entryTime;
-        if ((freshen_ && (!exists || !isOlder)) || (update_ && exists && !isOlder))
-            return true;
+        if (freshen_ && !exists)
+            return true;  // freshening brings only files that are there already
+        if ((freshen_ || update_) && exists && !isOlder)
+            return Skipped(name, skNoOverwrite, 0, "");
         if (exists && !overwrite_ && !update_ && !freshen_) {
             auto a = cb_.Call(acOverwrite, isOlder ? 1 : 0, 0, name);
             if (a.result == -1)
@@ -335,7 +494,8 @@ private:
             -1)
             return false;
         bool stop = false;
-        zip_file_t* f = Open(i, name, encrypted, stop);
+        std::string password;
+        zip_file_t* f = Open(i, name, encrypted, stop, password);
         if (stop)
             return false;
         if (!f) {
@@ -343,16 +503,22 @@ private:
                 return Skipped(name, skBadPassword, erPassword, "Wrong or missing password for " + name);
             return Skipped(name, skExtractError, erRead, std::string("Cannot read ") + name + ": " + zip_strerror(za_));
         }
-        return Write(f, st, name, *target, stop) && !stop;
+        std::optional<bool> genuine;
+        if (IsAes(st))
+            genuine = Authentic(i, st, password);
+        return Write(f, st, name, *target.path, genuine, stop) && !stop;
     }
 
-    bool Write(zip_file_t* f, const zip_stat_t& st, const std::string& name, const std::string& target, bool& stop)
+    // aesGenuine: for an AES entry, whether its authentication code matched.
+    bool Write(zip_file_t* f, const zip_stat_t& st, const std::string& name, const std::string& target,
+               std::optional<bool> aesGenuine, bool& stop)
     {
         // A test reads the entry through its checksum and writes nothing.
         base::MemberWriter out;
         if (!test_ && out.Open(target) != base::MemberWriteResult::Ok) {
             zip_fclose(f);
-            return Skipped(name, skExtractError, erWrite, "Cannot create a file for " + name);
+            return Skipped(name, skExtractError, erWrite,
+                           "Cannot create a file for " + name + ": " + SystemReason(out.SystemError()));
         }
         std::vector<char> buf(1 << 16);
         uLong crc = crc32(0, nullptr, 0);
@@ -360,14 +526,14 @@ private:
         bool readError = false, crcError = false;
         std::string why;
         // AES entries of the second kind store no CRC; this libzip still compares the zero and
-        // reports a checksum error at their end, so there the full declared size is what counts.
-        const bool aesWithoutCrc =
-            st.encryption_method >= ZIP_EM_AES_128 && st.encryption_method <= ZIP_EM_AES_256 && st.crc == 0;
+        // reports a checksum error at their end. Their authentication code, checked beforehand,
+        // is what tells a sound entry from a damaged one.
+        const bool aesWithoutCrc = aesGenuine.has_value() && st.crc == 0;
         for (;;) {
             const zip_int64_t r = zip_fread(f, buf.data(), buf.size());
             if (r < 0) {
                 zip_error_t* ze = zip_file_get_error(f);
-                if (zip_error_code_zip(ze) == ZIP_ER_CRC && aesWithoutCrc && (st.valid & ZIP_STAT_SIZE) &&
+                if (zip_error_code_zip(ze) == ZIP_ER_CRC && aesGenuine.value_or(false) && (st.valid & ZIP_STAT_SIZE) &&
                     got == st.size)
                     break;
                 if (zip_error_code_zip(ze) == ZIP_ER_CRC)
@@ -383,7 +549,8 @@ private:
             got += static_cast<zip_uint64_t>(r);
             if (!test_ && out.Write(buf.data(), static_cast<size_t>(r)) != base::MemberWriteResult::Ok) {
                 zip_fclose(f);
-                return Skipped(name, skExtractError, erWrite, "Cannot write " + name);
+                return Skipped(name, skExtractError, erWrite,
+                               "Cannot write " + name + ": " + SystemReason(out.SystemError()));
             }
             if (cb_.Call(acProgress, 0, static_cast<int32_t>(r), "").result == -1) {
                 zip_fclose(f);
@@ -397,17 +564,33 @@ private:
             readError = true, why = "size mismatch";
         if (!readError && !crcError && checkCrc && crc != st.crc)
             crcError = true;
+        // A damaged AES entry (or, once in 65536, a wrong password that passed the two-byte
+        // check) fails its code whatever the decompression made of the bytes.
+        const bool forged = aesGenuine.has_value() && !*aesGenuine;
+        bool readThrough = true;
+        if (forged) {
+            readThrough = !readError;
+            readError = false;
+            crcError = true;
+        }
         if (readError)
             return Skipped(name, skExtractError, erRead, "Cannot extract " + name + ": " + why);
         if (crcError) {
-            auto a = cb_.Call(acCrcError, static_cast<int32_t>(crc), static_cast<int32_t>(st.crc), name);
-            if (a.result == -1)
-                return false;
-            if (a.errorCode != 1)
-                return Skipped(name, skCrcError, erCrc, "Checksum error in " + name + ", not kept");
+            int32_t answer = 0;
+            if (readThrough) {
+                auto a = cb_.Call(acCrcError, static_cast<int32_t>(crc), static_cast<int32_t>(st.crc), name);
+                if (a.result == -1)
+                    return false;
+                answer = a.errorCode;
+            }
+            if (answer != 1) {
+                const std::string what = forged ? ": its authentication code does not match" : "";
+                return Skipped(name, skCrcError, erCrc, "Checksum error in " + name + what + ", not kept");
+            }
         }
         if (!test_ && out.Commit({st.mtime, std::nullopt}) != base::MemberWriteResult::Ok)
-            return Skipped(name, skExtractError, erWrite, "Cannot write " + name);
+            return Skipped(name, skExtractError, erWrite,
+                           "Cannot write " + name + ": " + SystemReason(out.SystemError()));
         ++done_;
         return true;
     }
@@ -419,6 +602,7 @@ private:
     std::string password_;
     std::vector<std::string> patterns_;
     uint32_t passwordAsks_ = 0;
+    bool passwordRefused_ = false;  // a password prompt was cancelled: no more for this archive
     bool test_ = false, overwrite_ = false, dirNames_ = false, update_ = false, freshen_ = false;
     int32_t done_ = 0;
 };

@@ -1,6 +1,7 @@
 // The zip writer library: ZipLibExec adds the files of a ZipCommand to an archive through libzip.
 // The archive is written to a temporary file and renamed over the old one by zip_close, so a
-// failure or a stop leaves the old archive as it was.
+// failure or a stop leaves the old archive as it was. A file meant to be encrypted is never
+// stored in the clear: when it cannot be encrypted it is left out, and the message says so.
 #include "turnex/ZipRecords.h"
 #include "base/Files.h"
 #include "base/Paths.h"
@@ -9,8 +10,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace ziprec;
@@ -20,6 +25,25 @@ using namespace ziprec;
 namespace {
 
 constexpr int32_t kVersion = 160;
+
+// Traditional encryption, which every unzip program the players may have can read. A build for
+// the tests names a method this libzip cannot write, to see the refusal handled.
+#ifndef ZIPLIB_ENCRYPTION_METHOD
+#define ZIPLIB_ENCRYPTION_METHOD ZIP_EM_TRAD_PKWARE
+#endif
+constexpr zip_uint16_t kEncryptionMethod = ZIPLIB_ENCRYPTION_METHOD;
+
+// Error codes of the messages (action 4).
+enum Code : int32_t {
+    erNoArchive = 1,
+    erNoFile = 2,
+    erOpenArchive = 3,
+    erNoPassword = 4,
+    erRead = 5,
+    erAdd = 6,
+    erEncrypt = 7,
+    erWrite = 8
+};
 
 struct Job {
     std::string path;  // program path string
@@ -40,6 +64,33 @@ std::string Lower(std::string s)
     for (char& c : s)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
+}
+
+// Why libzip failed, in plain words: the system's reason when there is one ("No space left on
+// device" rather than "Write error: No space left on device").
+std::string Reason(const zip_error_t* error)
+{
+    auto* ze = const_cast<zip_error_t*>(error);
+    if (zip_error_system_type(ze) == ZIP_ET_SYS && zip_error_code_system(ze) != 0)
+        return std::strerror(zip_error_code_system(ze));
+    return zip_error_strerror(ze);
+}
+
+// Whether a file can be read to its end; error gets the system's error number when not.
+bool ReadsThrough(const std::string& nativePath, int& error)
+{
+    const int fd = open(nativePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return false;
+    }
+    char buf[65536];
+    ssize_t r;
+    while ((r = read(fd, buf, sizeof buf)) > 0 || (r < 0 && errno == EINTR)) {
+    }
+    error = r < 0 ? errno : 0;
+    close(fd);
+    return r == 0;
 }
 
 bool HasWildcard(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
@@ -122,6 +173,22 @@ bool Matches(const std::string& path, const std::vector<std::string>& exclusions
     return false;
 }
 
+// What stopped the archive from being written. A read failure comes from one of the files being
+// added (or an entry of the old archive): the file that no longer reads through is named.
+std::string CloseFailure(const zip_error_t* error, const std::string& archive, const std::vector<std::string>& added)
+{
+    const int code = zip_error_code_zip(const_cast<zip_error_t*>(error));
+    if (code == ZIP_ER_READ || code == ZIP_ER_OPEN) {
+        for (const auto& path : added) {
+            int why = 0;
+            if (!ReadsThrough(base::NativePath(path), why))
+                return "Cannot read " + path + ": " + std::strerror(why != 0 ? why : EIO) + "; " + archive +
+                       " was not written";
+        }
+    }
+    return "Cannot write " + archive + ": " + Reason(error);
+}
+
 int32_t Run(uint8_t* raw)
 {
     Record<zcFieldCount> cmd(raw, kZipCommand);
@@ -131,7 +198,7 @@ int32_t Run(uint8_t* raw)
                              cmd.PtrV(zcHandle));
     const char* archive = cmd.Text(zcArchive);
     if (!archive || !*archive) {
-        cb.Message("No archive name given", 1);
+        cb.Message("No archive name given", erNoArchive);
         return 0;
     }
     const char* recordPassword = cmd.Text(zcPassword);
@@ -163,9 +230,22 @@ int32_t Run(uint8_t* raw)
         for (const auto& f : files) {
             if (Matches(f, exclusions))
                 continue;
+            // Checked here, so that the message can name the file: libzip reads it only when
+            // the archive is written, and then tells no more than that some read failed.
+            const std::string native = base::NativePath(f);
             struct stat st {};
-            if (stat(base::NativePath(f).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-                cb.Message("File not found: " + f, 2);
+            if (stat(native.c_str(), &st) != 0) {
+                cb.Message("Cannot read " + f + ": " + std::strerror(errno), erNoFile);
+                continue;
+            }
+            if (!S_ISREG(st.st_mode)) {
+                cb.Message("Cannot read " + f + ": " + std::strerror(S_ISDIR(st.st_mode) ? EISDIR : EINVAL), erNoFile);
+                continue;
+            }
+            if (const int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+                close(fd);
+            } else {
+                cb.Message("Cannot read " + f + ": " + std::strerror(errno), erRead);
                 continue;
             }
             Job job;
@@ -194,12 +274,13 @@ int32_t Run(uint8_t* raw)
     if (!za) {
         zip_error_t ze;
         zip_error_init_with_code(&ze, err);
-        cb.Message(std::string("Cannot open archive ") + archive + ": " + zip_error_strerror(&ze), 3);
+        cb.Message(std::string("Cannot open archive ") + archive + ": " + Reason(&ze), erOpenArchive);
         zip_error_fini(&ze);
         return 0;
     }
 
     int32_t added = 0;
+    std::vector<std::string> addedPaths;
     std::string askedPassword;
     std::vector<std::string> moved;
     for (const auto& job : jobs) {
@@ -231,31 +312,42 @@ int32_t Run(uint8_t* raw)
             password = askedPassword;
             if (password.empty()) {
                 // Never store in the clear what was meant to be encrypted.
-                cb.Message("No password for " + job.path + ": not added", 4);
+                cb.Message("No password for " + job.path + ": not added", erNoPassword);
                 continue;
             }
         }
         zip_source_t* src = zip_source_file(za, base::NativePath(job.path).c_str(), 0, -1);
         if (!src) {
-            cb.Message("Cannot read " + job.path, 5);
+            cb.Message("Cannot read " + job.path + ": " + Reason(zip_get_error(za)), erRead);
             continue;
         }
         zip_int64_t idx = existing;
         if (existing >= 0) {
             if (zip_file_replace(za, static_cast<zip_uint64_t>(existing), src, 0) != 0) {
                 zip_source_free(src);
-                cb.Message("Cannot replace " + job.name + ": " + zip_strerror(za), 6);
+                cb.Message("Cannot replace " + job.name + ": " + Reason(zip_get_error(za)), erAdd);
                 continue;
             }
         } else {
             idx = zip_file_add(za, job.name.c_str(), src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_GUESS);
             if (idx < 0) {
                 zip_source_free(src);
-                cb.Message("Cannot add " + job.name + ": " + zip_strerror(za), 6);
+                cb.Message("Cannot add " + job.name + ": " + Reason(zip_get_error(za)), erAdd);
                 continue;
             }
         }
         const auto i = static_cast<zip_uint64_t>(idx);
+        // Encryption comes first: when it fails, the entry goes back to what it was (a replaced
+        // one to the old entry, a new one away), never into the archive in the clear.
+        if (job.encrypt && zip_file_set_encryption(za, i, kEncryptionMethod, password.c_str()) != 0) {
+            const std::string why = Reason(zip_get_error(za));
+            if (existing >= 0)
+                zip_unchange(za, i);
+            else
+                zip_delete(za, i);
+            cb.Message("Cannot encrypt " + job.path + ": " + why + "; not added", erEncrypt);
+            continue;
+        }
         if (level == 0 || StoredBySuffix(job.name, suffixes))
             zip_set_file_compression(za, i, ZIP_CM_STORE, 0);
         else
@@ -266,9 +358,8 @@ int32_t Run(uint8_t* raw)
         // Other tools prefer the Unix time field to the MS-DOS time: drop it, or they keep
         // showing the time of the replaced entry.
         zip_file_extra_field_delete_by_id(za, i, 0x5455, ZIP_EXTRA_FIELD_ALL, ZIP_FL_LOCAL | ZIP_FL_CENTRAL);
-        if (job.encrypt && zip_file_set_encryption(za, i, ZIP_EM_TRAD_PKWARE, password.c_str()) != 0)
-            cb.Message("Cannot encrypt " + job.name + ": " + zip_strerror(za), 7);
         ++added;
+        addedPaths.push_back(job.path);
         if (move)
             moved.push_back(job.path);
     }
@@ -297,7 +388,7 @@ int32_t Run(uint8_t* raw)
         za, [](zip_t*, void* ud) { return static_cast<CloseState*>(ud)->stopped ? 1 : 0; }, nullptr, &state);
     if (zip_close(za) != 0) {
         if (!state.stopped)
-            cb.Message(std::string("Cannot write ") + archive + ": " + zip_strerror(za), 8);
+            cb.Message(CloseFailure(zip_get_error(za), archive, addedPaths), erWrite);
         zip_discard(za);
         return 0;
     }

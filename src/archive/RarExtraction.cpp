@@ -20,7 +20,7 @@ constexpr const char* kExtractCaption = "unRAR - Extract error";
 constexpr const char* kReadCaption = "unRAR - read error";
 constexpr const char* kHeaderBroken = "File header broken";
 
-// The messages of a failed open; null where the code has none.
+// The messages of a failed open that the program always had; null for the others.
 const char* OpenMessage(int code)
 {
     switch (code) {
@@ -32,7 +32,7 @@ const char* OpenMessage(int code)
     }
 }
 
-// The messages of a failed member; null where the code has none.
+// The messages of a failed member that the program always had; null for the others.
 const char* ExtractMessage(int code)
 {
     switch (code) {
@@ -48,12 +48,87 @@ const char* ExtractMessage(int code)
     }
 }
 
-void Show(const char* text, const char* caption) { base::TheDesktop().MessageBox(text, caption, base::MB_OK); }
+// What a library code means, for the messages that have no text of their own.
+std::string MeaningOf(int code)
+{
+    std::string meaning;
+    switch (code) {
+    case ERAR_END_ARCHIVE: meaning = "the archive ended too soon"; break;
+    case ERAR_NO_MEMORY: meaning = "not enough memory"; break;
+    case ERAR_BAD_DATA: meaning = "damaged data"; break;
+    case ERAR_BAD_ARCHIVE: meaning = "not a valid RAR archive"; break;
+    case ERAR_UNKNOWN_FORMAT: meaning = "unknown archive format"; break;
+    case ERAR_EOPEN: meaning = "a file could not be opened"; break;
+    case ERAR_ECREATE: meaning = "a file could not be created"; break;
+    case ERAR_ECLOSE: meaning = "a file could not be closed"; break;
+    case ERAR_EREAD: meaning = "read error"; break;
+    case ERAR_EWRITE: meaning = "write error"; break;
+    case ERAR_SMALL_BUF: meaning = "a buffer was too small"; break;
+    case ERAR_MISSING_PASSWORD: meaning = "a password is needed"; break;
+    default: meaning = "unknown error"; break;
+    }
+    return meaning + " (code " + std::to_string(code) + ")";
+}
+
+std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
+
+constexpr const char* kNoEncryption = "turnex cannot unpack encrypted RAR archives.";
+constexpr const char* kNoVolumes = "turnex cannot unpack files split across volumes.";
+
+// The failed open, for a player who may have several archives: the new texts name this one.
+std::string OpenFailureText(int code, const std::string& archiveName)
+{
+    if (const char* text = OpenMessage(code))
+        return text;
+    switch (code) {
+    case ERAR_MISSING_PASSWORD:
+        return "The RAR archive " + Quoted(archiveName) + " is protected by a password; " + kNoEncryption;
+    case ERAR_UNKNOWN_FORMAT:
+        return "The RAR archive " + Quoted(archiveName) +
+               " is in a format version too old or too new for turnex; turnex cannot unpack it.";
+    default: return "turnex cannot open the RAR archive " + Quoted(archiveName) + ": " + MeaningOf(code) + ".";
+    }
+}
+
+// The failed member. A member split across volumes fails for that reason whatever the code
+// says, so it is told first.
+std::string ExtractFailureText(int code, const RARHeaderData& header, const std::string& archiveName)
+{
+    const std::string member = Quoted(std::string(header.FileName, strnlen(header.FileName, sizeof header.FileName)));
+    const std::string archive = Quoted(archiveName);
+    if (code == ERAR_EOPEN && (header.Flags & RHDF_SPLITAFTER))
+        return member + " continues in the next volume of the RAR archive " + archive +
+               ", and that volume is missing; turnex cannot unpack the file without it.";
+    if ((code == ERAR_EOPEN || code == ERAR_UNKNOWN_FORMAT) && (header.Flags & RHDF_SPLITBEFORE))
+        return member + " begins in an earlier volume of the RAR archive " + archive + "; " + kNoVolumes;
+    if (code == ERAR_UNKNOWN_FORMAT && (header.Flags & RHDF_SPLITAFTER))
+        return member + " continues in the next volume of the RAR archive " + archive + "; " + kNoVolumes;
+    if (const char* text = ExtractMessage(code))
+        return text;
+    if (code == ERAR_MISSING_PASSWORD)
+        return member + " in the RAR archive " + archive + " is protected by a password; " + kNoEncryption;
+    return "turnex could not unpack " + member + " from the RAR archive " + archive + ": " + MeaningOf(code) + ".";
+}
+
+// The header read that ended the walk early.
+std::string ReadFailureText(int code, const std::string& archiveName)
+{
+    if (code == ERAR_BAD_DATA)
+        return kHeaderBroken;
+    if (code == ERAR_MISSING_PASSWORD)
+        return "The RAR archive " + Quoted(archiveName) + " is protected by a password; " + kNoEncryption;
+    if (const char* text = ExtractMessage(code))
+        return text;
+    return "turnex could not read the RAR archive " + Quoted(archiveName) + " to its end: " + MeaningOf(code) + ".";
+}
+
+void Show(const std::string& text, const char* caption) { base::TheDesktop().MessageBox(text, caption, base::MB_OK); }
 
 }  // namespace
 
 void ExtractRarArchive(const std::string& archivePath, const std::string& gameDir)
 {
+    const std::string archiveName = base::ExtractFileName(archivePath);
     std::vector<char> commentBuffer(kCommentBufferSize, '\0');
     std::string arcName = base::NativePath(archivePath);
     RAROpenArchiveData openData {};
@@ -63,12 +138,14 @@ void ExtractRarArchive(const std::string& archivePath, const std::string& gameDi
     openData.CmtBufSize = kCommentBufferSize;
     void* handle = RAROpenArchive(&openData);
     if (openData.OpenResult != ERAR_SUCCESS) {
-        if (const char* text = OpenMessage(static_cast<int>(openData.OpenResult)))
-            Show(text, kOpenCaption);
+        Show(OpenFailureText(static_cast<int>(openData.OpenResult), archiveName), kOpenCaption);
         return;
     }
-    if (!handle)
-        return;  // a library that reports success without a handle has nothing to read from
+    if (!handle) {
+        // A library that reports success without a handle has nothing to read from.
+        Show(OpenFailureText(ERAR_UNKNOWN, archiveName), kOpenCaption);
+        return;
+    }
 
     if (openData.CmtState == 1) {
         // Never trust the library to have ended the text inside the buffer.
@@ -84,19 +161,16 @@ void ExtractRarArchive(const std::string& archivePath, const std::string& gameDi
     while ((readResult = RARReadHeader(handle, &headerData)) == ERAR_SUCCESS) {
         int processResult = RARProcessFile(handle, RAR_EXTRACT, destPath.data(), nullptr);
         if (processResult != ERAR_SUCCESS) {
-            if (const char* text = ExtractMessage(processResult))
-                Show(text, kExtractCaption);
+            Show(ExtractFailureText(processResult, headerData, archiveName), kExtractCaption);
             RARCloseArchive(handle);
             return;
         }
     }
-    if (readResult == ERAR_END_ARCHIVE) {
+    // Success only at the archive's true end: a header that could not be read is a failure.
+    if (readResult == ERAR_END_ARCHIVE)
         Show("File(s) extracted succesfully(unrar) !", "Success");
-    } else {
-        // A header that could not be read is a failure, whatever its code.
-        const char* text = readResult == ERAR_BAD_DATA ? nullptr : ExtractMessage(readResult);
-        Show(text ? text : kHeaderBroken, kReadCaption);
-    }
+    else
+        Show(ReadFailureText(readResult, archiveName), kReadCaption);
     RARCloseArchive(handle);
 }
 

@@ -60,6 +60,8 @@ void BuildUnzipCommand(ZipComponent& zip, int32_t version, const std::string& ar
 void ZipComponent::Extract()
 {
     SuccessCount = 0;
+    SkippedMembers.clear();
+    lastLibraryMessage_.clear();
     const uint32_t rememberedCount = passwordReqCount_;
     if (!base::FileExists(zipFileName_)) {
         ShowZipMessage(10102, "");

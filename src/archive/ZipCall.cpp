@@ -108,7 +108,35 @@ void PutCallbackText(uint8_t* field, const std::string& text, size_t maxChars)
     field[n] = 0;
 }
 
+// What the library's message about a member adds after the member's name ("Cannot extract
+// a.bte: LZMA compression is not supported" adds the part after the colon); empty when the
+// message is about another member or adds nothing.
+std::string MessageDetail(const std::string& member, const std::string& message)
+{
+    std::string slashed = message;
+    std::replace(slashed.begin(), slashed.end(), '/', '\\');
+    const std::string marker = member + ": ";
+    const size_t at = slashed.find(marker);
+    return at == std::string::npos ? std::string() : slashed.substr(at + marker.size());
+}
+
 }  // namespace
+
+std::string SkipReason(UnZipSkipTypes kind, const std::string& member, const std::string& libraryMessage)
+{
+    const std::string detail = MessageDetail(member, libraryMessage);
+    const auto with = [&](std::string words) { return detail.empty() ? words : words + " (" + detail + ")"; };
+    switch (kind) {
+    case stNoOverwrite: return "an existing file of that name was kept";
+    case stBadPassword:
+        return detail.empty() ? "wrong or missing password" : with("encrypted in a way turnex cannot decrypt");
+    case stUnknownMethod: return with("packed with a compression method turnex cannot unpack");
+    case stUnsafeName: return "unsafe name: it would be written outside the game folder";
+    case stCrcError: return "damaged: its checksum does not match, so it was not kept";
+    case stExtractError: return with("could not be unpacked");
+    }
+    return with("not unpacked");
+}
 
 bool ZipComponent::LoadZipLibrary() { return LoadSlot(*this, ZipLibrary()); }
 void ZipComponent::ReleaseZipLibrary() { ReleaseSlot(ZipLibrary()); }
@@ -147,6 +175,7 @@ int32_t ZipComponent::ZipCallback(uint8_t* record)
         break;
     case acMessage:
         Message = text;
+        lastLibraryMessage_ = text;
         if (err != 0) {
             ErrCode = err & 0xFF;
             FullErrCode = err;
@@ -211,6 +240,8 @@ int32_t ZipComponent::ZipCallback(uint8_t* record)
             ErrCode = err & 0xFF;
             FullErrCode = err;
         }
+        SkippedMembers.push_back({text, static_cast<UnZipSkipTypes>(size & 0xFF),
+                                  SkipReason(static_cast<UnZipSkipTypes>(size & 0xFF), text, lastLibraryMessage_)});
         if (OnExtractSkipped)
             OnExtractSkipped(caller, text, static_cast<UnZipSkipTypes>(size & 0xFF), err);
         break;

@@ -7,6 +7,8 @@
 #include "base/Paths.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -17,20 +19,6 @@ using namespace ziprec;
 
 // ---------------------------------------------------------------------------------------------
 // Messages
-
-std::string LoadZipString(int /*ident*/, const std::string& fallback)
-{
-    // The program carries no message table of its own: every identifier falls back.
-    return fallback;
-}
-
-std::string EZipComponent::Text(int ident, bool hasInsert, const std::string& insert)
-{
-    std::string text = LoadZipString(ident, "");
-    if (text.empty())
-        return kZipMessageFallback + std::to_string(ident);
-    return hasInsert ? base::FormatMessage(text, insert) : text;
-}
 
 EZipComponent::EZipComponent(int ident, bool display)
     : base::Exception(Text(ident, false, {})), DisplayMsg(display), Ident(ident)
@@ -49,21 +37,26 @@ EZipComponent::EZipComponent(int ident, const std::string& drive)
 
 void ZipComponent::ShowZipMessage(int32_t ident, const std::string& extra)
 {
-    std::string text = LoadZipString(ident, kZipMessageFallback + std::to_string(ident)) + extra;
+    std::string text = ZipReport(ident, extra, zipFileName_);
     Message = text;
     ErrCode = ident;
-    if (!Unattended)
+    if (!Unattended) {
+        ++reportsShown_;
         base::TheDesktop().ShowMessage(text);
+    }
     if (OnMessage)
         OnMessage(this, 0, text);
 }
 
 void ZipComponent::ShowExceptionError(const EZipComponent& e)
 {
-    if (e.DisplayMsg && !Unattended)
-        base::TheDesktop().ShowMessage(e.what());
+    const std::string own = LoadZipString(e.Ident, "");
+    Message = own.empty() ? std::string(e.what()) : ZipReportText(e.Ident, e.what(), zipFileName_);
+    if (e.DisplayMsg && !Unattended) {
+        ++reportsShown_;
+        base::TheDesktop().ShowMessage(Message);
+    }
     ErrCode = e.Ident;
-    Message = e.what();
     if (OnMessage)
         OnMessage(this, 0, Message);
 }
@@ -137,6 +130,36 @@ void ZipDirEntry::ReadHeader(const uint8_t* h)
     InternalAttributes = GetU16(h + l.offset[chIntAttr]);
     ExternalAttributes = GetU32(h + l.offset[chExtAttr]);
     LocalHeaderOffset = GetU32(h + l.offset[chLocalOffset]);
+    CompressedSize64 = CompressedSize;
+    UncompressedSize64 = UncompressedSize;
+    LocalHeaderOffset64 = LocalHeaderOffset;
+}
+
+void ZipDirEntry::ReadZip64Extra()
+{
+    // Blocks of id, size and data. The Zip64 block holds, in this order, only the values whose
+    // header field is full: uncompressed size, compressed size, local header offset.
+    const size_t length = std::min<size_t>(ExtraFieldLength, ExtraData.size());
+    for (size_t at = 0; at + 4 <= length;) {
+        const uint16_t id = GetU16(ExtraData.data() + at);
+        const size_t size = std::min<size_t>(GetU16(ExtraData.data() + at + 2), length - at - 4);
+        if (id != kZip64ExtraId) {
+            at += 4 + size;
+            continue;
+        }
+        const uint8_t* value = ExtraData.data() + at + 4;
+        const uint8_t* const end = value + size;
+        const auto take = [&](uint32_t stored, uint64_t& full) {
+            if (stored != kZip64Marker32 || end - value < 8)
+                return;
+            full = GetU64(value);
+            value += 8;
+        };
+        take(UncompressedSize, UncompressedSize64);
+        take(CompressedSize, CompressedSize64);
+        take(LocalHeaderOffset, LocalHeaderOffset64);
+        return;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -209,6 +232,57 @@ bool DriveMapped(char letter)
     if (base::DirectoryExists(prefix + "/dosdevices/" + lower + ":/"))
         return true;
     return lower == 'c' && base::DirectoryExists(prefix + "/drive_c");
+}
+
+// What the end records say about the central directory.
+struct DirectoryEnd {
+    uint32_t thisDisk = 0;
+    uint32_t cdDisk = 0;
+    uint64_t totalEntries = 0;
+    uint64_t cdSize = 0;
+    uint64_t cdOffset = 0;
+    int64_t dirEnd = 0;  // where the central directory ends in the file: the first end record
+    bool zip64 = false;
+};
+
+// The Zip64 end record before the classic one at endPos: through its locator right before
+// endPos, or, when the classic record's fields are full but no locator is there, right before
+// endPos itself. Writers that stream put it there even for small archives; the classic record
+// then holds 0xFFFF and 0xFFFFFFFF markers, or plain values that the Zip64 record repeats.
+bool ReadZip64End(DirReader& in, int64_t endPos, bool markers, DirectoryEnd& out)
+{
+    const auto& z = kZip64EndRecord;
+    const auto recordAt = [&](int64_t pos, int64_t endsAt) {
+        uint8_t rec[kZip64EndRecord.size];
+        if (pos < 0 || !in.Seek(pos) || in.ReadDirect(rec, sizeof rec) != sizeof rec || GetU32(rec) != kZip64EndSig)
+            return false;
+        // The record's own size ends it where the next record starts.
+        const uint64_t size = GetU64(rec + z.offset[zeRecordSize]);
+        if (size < z.size - 12 || static_cast<uint64_t>(endsAt - pos) != size + 12)
+            return false;
+        out.thisDisk = GetU32(rec + z.offset[zeThisDisk]);
+        out.cdDisk = GetU32(rec + z.offset[zeCdDisk]);
+        out.totalEntries = GetU64(rec + z.offset[zeTotalEntries]);
+        out.cdSize = GetU64(rec + z.offset[zeCdSize]);
+        out.cdOffset = GetU64(rec + z.offset[zeCdOffset]);
+        out.dirEnd = pos;
+        out.zip64 = true;
+        return true;
+    };
+    const int64_t locatorPos = endPos - kZip64Locator.size;
+    uint8_t locator[kZip64Locator.size];
+    if (locatorPos >= 0 && in.Seek(locatorPos) && in.ReadDirect(locator, sizeof locator) == sizeof locator &&
+        GetU32(locator) == kZip64LocatorSig) {
+        // Right before the locator, as writers put it; else where the locator says, which holds
+        // only when nothing was put in front of the archive.
+        if (recordAt(locatorPos - kZip64EndRecord.size, locatorPos))
+            return true;
+        const uint64_t stored = GetU64(locator + kZip64Locator.offset[zlEndOffset]);
+        if (stored < static_cast<uint64_t>(locatorPos) && recordAt(static_cast<int64_t>(stored), locatorPos))
+            return true;
+        throw EZipComponent(10201, true);  // a locator without its record
+    }
+    return markers && recordAt(endPos - kZip64EndRecord.size, endPos);
 }
 
 }  // namespace
@@ -317,7 +391,9 @@ void ZipComponent::ReadDirectory()
     desktop.SetBusyCursor(true);
     bool failed = false;
     int64_t dirPos = 0;
-    uint32_t cdOffset = 0;
+    uint64_t cdOffset = 0;
+    // The first local header's position, in full until it is stored.
+    uint64_t firstLocal = 0;
     try {
         CheckDrive();
         std::unique_ptr<DirReader> in;
@@ -331,31 +407,42 @@ void ZipComponent::ReadDirectory()
         OpenEndOfDirectory(*in, end, fileSize);
 
         const auto& e = kEndRecord;
-        diskNr_ = GetU16(end + e.offset[erThisDisk]);
+        const uint16_t commentLen = GetU16(end + e.offset[erCommentLen]);
+        DirectoryEnd dir;
+        dir.thisDisk = GetU16(end + e.offset[erThisDisk]);
+        dir.cdDisk = GetU16(end + e.offset[erCdDisk]);
+        dir.totalEntries = GetU16(end + e.offset[erTotalEntries]);
+        dir.cdSize = GetU32(end + e.offset[erCdSize]);
+        dir.cdOffset = GetU32(end + e.offset[erCdOffset]);
+        dir.dirEnd = fileSize - 22 - commentLen;
+        const bool markers = dir.thisDisk == kZip64Marker16 || dir.cdDisk == kZip64Marker16 ||
+                             dir.totalEntries == kZip64Marker16 || dir.cdSize == kZip64Marker32 ||
+                             dir.cdOffset == kZip64Marker32;
+        ReadZip64End(*in, dir.dirEnd, markers, dir);
+        diskNr_ = static_cast<int32_t>(std::min<uint32_t>(dir.thisDisk, INT32_MAX));
         if (diskNr_ > 0)
             spanned_ = true;
-        const uint16_t cdDisk = GetU16(end + e.offset[erCdDisk]);
-        const uint16_t total = GetU16(end + e.offset[erTotalEntries]);
-        const uint32_t cdSize = GetU32(end + e.offset[erCdSize]);
-        cdOffset = GetU32(end + e.offset[erCdOffset]);
-        const uint16_t commentLen = GetU16(end + e.offset[erCommentLen]);
-        if (cdDisk != diskNr_) {
+        cdOffset = dir.cdOffset;
+        if (dir.cdDisk != dir.thisDisk) {
             // Another disk of a set would hold the directory; this platform mounts no removable
             // disks, so the directory is looked for where the record says, in this file.
-            dirPos = cdOffset;
+            dirPos = cdOffset > static_cast<uint64_t>(INT64_MAX) ? -1 : static_cast<int64_t>(cdOffset);
         } else {
-            dirPos = fileSize - static_cast<int64_t>(cdSize) - 22 - commentLen;
+            dirPos =
+                dir.cdSize > static_cast<uint64_t>(dir.dirEnd) ? -1 : dir.dirEnd - static_cast<int64_t>(dir.cdSize);
         }
 
-        FirstLocalOffset = fileSize == 22 ? 0 : static_cast<uint32_t>(fileSize);
-        if (static_cast<int64_t>(cdOffset) != dirPos)
+        // An archive of end records only starts nowhere.
+        const bool onlyEndRecords = fileSize == 22 || (dir.zip64 && dir.dirEnd == 0 && commentLen == 0);
+        firstLocal = onlyEndRecords ? 0 : static_cast<uint64_t>(fileSize);
+        if (dirPos < 0 || cdOffset != static_cast<uint64_t>(dirPos))
             ShowZipMessage(10203, "");
         if (!in->Seek(dirPos))
             throw EZipComponent(10201, true);
 
         uint8_t header[46];
         std::string raw;
-        for (int k = 0; k < total; ++k) {
+        for (uint64_t k = 0; k < dir.totalEntries; ++k) {
             if (in->Read(header, 46) != 46)
                 throw EZipComponent(11013, true);  // no further disk to move to
             if (GetU32(header) != kCentralSig)
@@ -374,6 +461,7 @@ void ZipComponent::ReadDirectory()
                 entry.ExtraData.assign(entry.ExtraFieldLength + 1u, 0);
                 if (in->Read(entry.ExtraData.data(), entry.ExtraFieldLength) != entry.ExtraFieldLength)
                     throw EZipComponent(10201, true);
+                entry.ReadZip64Extra();
             }
             if (entry.FileCommentLength > 0) {
                 raw.resize(entry.FileCommentLength);
@@ -381,7 +469,7 @@ void ZipComponent::ReadDirectory()
                     throw EZipComponent(11022, true);
                 entry.FileComment = ConvertCharset(raw, 0);
             }
-            const uint32_t localOffset = entry.LocalHeaderOffset;
+            const uint64_t localOffset = entry.LocalHeaderOffset64;
             const size_t lastSep = entry.FileName.find_last_of("\\:");
             const bool dirOnly = lastSep != std::string::npos && lastSep + 1 == entry.FileName.size();
             if (!UseDirOnlyEntries && dirOnly) {
@@ -389,10 +477,9 @@ void ZipComponent::ReadDirectory()
             } else {
                 DirEntries.push_back(std::move(entry));
                 if (OnNewName)
-                    OnNewName(this, k + 1, DirEntries.back());
+                    OnNewName(this, static_cast<int32_t>(std::min<uint64_t>(k + 1, INT32_MAX)), DirEntries.back());
             }
-            if (FirstLocalOffset > localOffset)
-                FirstLocalOffset = localOffset;
+            firstLocal = std::min(firstLocal, localOffset);
         }
         totalDisks_ = diskNr_;
     } catch (const EZipComponent& ez) {
@@ -413,7 +500,10 @@ void ZipComponent::ReadDirectory()
         FirstLocalOffset = 0;
     } else {
         desktop.SetBusyCursor(false);
-        FirstLocalOffset += static_cast<uint32_t>(dirPos - static_cast<int64_t>(cdOffset));
+        // Kept in 32 bits, as the property is (no archive this program meets comes near 4 GB):
+        // a larger value stops at the top, offsets that point before the file wrap as they did.
+        const int64_t first = static_cast<int64_t>(firstLocal) + dirPos - static_cast<int64_t>(cdOffset);
+        FirstLocalOffset = first > static_cast<int64_t>(UINT32_MAX) ? UINT32_MAX : static_cast<uint32_t>(first);
     }
     if (OnDirUpdate)
         OnDirUpdate(this);

@@ -117,9 +117,16 @@ struct ZipDirEntry {
     uint8_t Encrypted = 0;
     // ExtraFieldLength + 1 bytes holding the extra field; empty when there is none.
     std::vector<uint8_t> ExtraData;
+    // The sizes and the local header offset in full: where the header holds 0xFFFFFFFF, the
+    // value of the Zip64 extra field, else the header's own.
+    uint64_t CompressedSize64 = 0;
+    uint64_t UncompressedSize64 = 0;
+    uint64_t LocalHeaderOffset64 = 0;
 
-    // Fills the sixteen header fields from a 46-byte central file header.
+    // Fills the sixteen header fields (and the full values) from a 46-byte central file header.
     void ReadHeader(const uint8_t* header);
+    // Takes the full values that the header leaves to the Zip64 extra field from ExtraData.
+    void ReadZip64Extra();
 };
 
 // The fallback text of a report whose identifier has no text of its own.
@@ -128,6 +135,22 @@ inline constexpr const char* kZipMessageFallback =
 
 // The text under a message identifier, or fallback when there is none (an empty text counts as none).
 std::string LoadZipString(int ident, const std::string& fallback);
+// A report as the player reads it: the text, the archive it concerns (when named) and the
+// identifier at the end for reference.
+std::string ZipReportText(int ident, const std::string& text, const std::string& archive);
+// The report of an identifier with its extra text; an identifier without a text of its own keeps
+// the fallback form.
+std::string ZipReport(int ident, const std::string& extra, const std::string& archive);
+
+// A member that an extraction left out, and why, in plain words.
+struct SkippedMember {
+    std::string name;
+    UnZipSkipTypes kind;
+    std::string reason;
+};
+// The plain words for a skipped member, with the detail of the library's last message when it
+// was about that member.
+std::string SkipReason(UnZipSkipTypes kind, const std::string& member, const std::string& libraryMessage);
 
 class EZipComponent : public base::Exception {
 public:
@@ -221,6 +244,13 @@ public:
     std::vector<ZipDirEntry> DirEntries;
     int32_t Count() const { return zipFileName_.empty() ? 0 : static_cast<int32_t>(DirEntries.size()); }
     int32_t SuccessCount = 0;
+    // The members the last Extract left out, in the order the library named them.
+    std::vector<SkippedMember> SkippedMembers;
+    // The library's last message during the last Add or Extract ("" when it gave none).
+    const std::string& LastLibraryMessage() const { return lastLibraryMessage_; }
+    // How many reports the component has shown in a message box so far: a caller that must say
+    // why an operation failed knows from it whether the component already has.
+    int32_t ReportsShown() const { return reportsShown_; }
     int32_t ErrCode = 0;
     int32_t FullErrCode = 0;
     std::string Message;
@@ -276,5 +306,7 @@ private:
     int64_t totalSizeToProcess_ = 0;
     int64_t realFileSize_ = 0;
     uint8_t* runningRecord_ = nullptr;
+    std::string lastLibraryMessage_;  // the library's last message of the running call
+    int32_t reportsShown_ = 0;
     std::vector<uint8_t> zipStream_;  // extraction into memory, not reached by this program
 };

@@ -126,6 +126,7 @@ void BuildZipCommand(ZipComponent& zip, int32_t version, ZipCommandBuffers& out)
 void ZipComponent::Add()
 {
     SuccessCount = 0;
+    lastLibraryMessage_.clear();
     if (FSpecArgs.empty()) {
         ShowZipMessage(10301, "");
         return;

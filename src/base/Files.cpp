@@ -104,10 +104,15 @@ std::optional<std::time_t> UnpackDosDateTime(uint32_t packed)
 
 int32_t FileAge(std::string_view path)
 {
-    struct stat st {};
-    if (stat(NativePath(path).c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+    // The time of a file that can be opened for reading: one that exists but cannot be read
+    // counts as having no time at all. Non-blocking, so a named pipe cannot hang the window.
+    const int fd = open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
         return -1;
-    return PackDosDateTime(st.st_mtime);
+    struct stat st {};
+    const bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    close(fd);
+    return ok ? PackDosDateTime(st.st_mtime) : -1;
 }
 
 std::vector<SearchRec> FindFiles(std::string_view pattern, bool details)

@@ -49,14 +49,21 @@ bool FlushToDisk(int fd)
     return fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
 }
 
+MemberWriteResult MemberWriter::Fail(MemberWriteResult result, int error)
+{
+    systemError_ = error;
+    return result;
+}
+
 MemberWriteResult MemberWriter::Open(const std::string& target)
 {
     Discard();
     replacedMode_.reset();
+    systemError_ = 0;
     struct stat st {};
     if (lstat(target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
-            return MemberWriteResult::CannotCreate;
+            return Fail(MemberWriteResult::CannotCreate, EISDIR);
         if (S_ISREG(st.st_mode))
             replacedMode_ = st.st_mode & 0777;
     }
@@ -66,7 +73,7 @@ MemberWriteResult MemberWriter::Open(const std::string& target)
         return fd_ >= 0;
     });
     if (temp_.empty())
-        return MemberWriteResult::CannotCreate;
+        return Fail(MemberWriteResult::CannotCreate, errno);
     target_ = target;
     return MemberWriteResult::Ok;
 }
@@ -74,12 +81,15 @@ MemberWriteResult MemberWriter::Open(const std::string& target)
 MemberWriteResult MemberWriter::Write(const void* data, size_t size)
 {
     const auto* p = static_cast<const char*>(data);
+    if (fd_ < 0 && size > 0)
+        return Fail(MemberWriteResult::CannotWrite, EBADF);
     while (size > 0) {
-        const ssize_t w = fd_ >= 0 ? write(fd_, p, size) : -1;
+        const ssize_t w = write(fd_, p, size);
         if (w < 0 && errno == EINTR)
             continue;
+        // A write that makes no headway has met a full disk.
         if (w <= 0)
-            return MemberWriteResult::CannotWrite;
+            return Fail(MemberWriteResult::CannotWrite, w < 0 ? errno : ENOSPC);
         p += w;
         size -= static_cast<size_t>(w);
     }
@@ -89,7 +99,7 @@ MemberWriteResult MemberWriter::Write(const void* data, size_t size)
 MemberWriteResult MemberWriter::Commit(const MemberStamp& stamp)
 {
     if (fd_ < 0)
-        return MemberWriteResult::CannotWrite;
+        return Fail(MemberWriteResult::CannotWrite, EBADF);
     if (const auto mode = stamp.mode ? stamp.mode : replacedMode_)
         fchmod(fd_, *mode & 0777);
     if (stamp.modified) {
@@ -98,15 +108,19 @@ MemberWriteResult MemberWriter::Commit(const MemberStamp& stamp)
     }
     // Flushed before it takes its name, so what a library reports as extracted is on the disk.
     const bool flushed = FlushToDisk(fd_);
+    int error = flushed ? 0 : errno;
     const bool closed = close(fd_) == 0;
+    if (!closed && error == 0)
+        error = errno;
     fd_ = -1;
     if (!flushed || !closed) {
         Discard();
-        return MemberWriteResult::CannotFlush;
+        return Fail(MemberWriteResult::CannotFlush, error);
     }
     if (rename(temp_.c_str(), target_.c_str()) != 0) {
+        error = errno;
         Discard();
-        return MemberWriteResult::CannotPlace;
+        return Fail(MemberWriteResult::CannotPlace, error);
     }
     temp_.clear();
     return MemberWriteResult::Ok;

@@ -42,11 +42,17 @@ public:
     MemberWriteResult Commit(const MemberStamp& stamp = {});
     // Removes the temporary file; the target stays as it was.
     void Discard();
+    // The system's error number of the step that failed last (0 when none did), so that a
+    // report can say why: a full disk reads differently from a folder one may not write to.
+    int SystemError() const { return systemError_; }
 
 private:
+    MemberWriteResult Fail(MemberWriteResult result, int error);
+
     std::string target_;
     std::string temp_;
     int fd_ = -1;
+    int systemError_ = 0;
     std::optional<mode_t> replacedMode_;
 };
 

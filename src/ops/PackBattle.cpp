@@ -4,6 +4,7 @@
 #include "archive/ZipComponent.h"
 #include "base/Desktop.h"
 #include "base/Files.h"
+#include "base/Paths.h"
 #include "ops/Tab.h"
 
 namespace ops {
@@ -34,7 +35,16 @@ PackOutcome PackBattle(app::ConfigState& config, const std::string& battleName, 
 {
     app::EnsureTrailingBackslash(config, app::ArchiveDir::Outgoing);
     // Naming the archive reads its directory at once; a foreign file is reported and forgotten.
-    zip.SetZipFileName(config.Current().OutgoingDir() + ArchiveNameFor(battleName));
+    const std::string archivePath = config.Current().OutgoingDir() + ArchiveNameFor(battleName);
+    zip.SetZipFileName(archivePath);
+    if (zip.GetZipFileName().empty()) {
+        // The component has said what is wrong with the file; packing into it would replace a
+        // file that is not ours.
+        desktop.ShowError(battleName + " was not packed: " + archivePath +
+                          " is in the way and is not a zip archive turnex can add to. Rename or remove it and try "
+                          "again.");
+        return PackOutcome::NothingPacked;
+    }
     const std::string battle = JoinPath(config.GameDir, battleName);
 
     switch (config.Current().ZipOverwrite()) {
@@ -49,16 +59,39 @@ PackOutcome PackBattle(app::ConfigState& config, const std::string& battleName, 
         if (base::FileExists(zip.GetZipFileName()) && !AskForArchiveName(zip, desktop))
             return PackOutcome::Cancelled;
         break;
-    default: return PackOutcome::UnknownRule;
+    default:
+        // Only a hand-edited configuration gets here; packing under an unknown rule could
+        // overwrite an archive the player meant to keep.
+        desktop.ShowError("Nothing was packed: the zip overwrite setting of this game (" +
+                          std::to_string(config.Current().ZipOverwrite()) +
+                          ") is not one turnex knows. Choose one under Options and try again.");
+        return PackOutcome::UnknownRule;
     }
     zip.FSpecArgs.clear();
     zip.FSpecArgs.push_back(battle);
+    const int32_t reportsBefore = zip.ReportsShown();
     zip.Add();
-    // The component has already said why when nothing was packed.
-    if (zip.SuccessCount <= 0)
+    if (zip.SuccessCount > 0) {
+        desktop.ShowMessage("File successfully zipped!");
+        return PackOutcome::Packed;
+    }
+    // A report of the component has already said why; the library's own messages reach nobody
+    // unless they are shown here.
+    if (zip.ReportsShown() != reportsBefore)
         return PackOutcome::NothingPacked;
-    desktop.ShowMessage("File successfully zipped!");
-    return PackOutcome::Packed;
+    const std::string archive = zip.GetZipFileName();
+    if (zip.LastLibraryMessage().empty()) {
+        // Update mode leaves an entry alone that is as new as the battle or newer; the player must
+        // know that the archive was not written, or might mail a later turn than intended.
+        desktop.ShowMessage(base::ExtractFileName(archive) + " already holds a " + battleName +
+                            " dated the same as the battle file or later, so nothing was added.");
+        return PackOutcome::AlreadyPacked;
+    }
+    desktop.ShowError(battleName + " was not packed: " + zip.LastLibraryMessage() + ".\n" +
+                      (base::FileExists(archive)
+                           ? "The archive " + archive + " was left as it was: it does not hold this turn."
+                           : "No archive was written."));
+    return PackOutcome::NothingPacked;
 }
 
 }  // namespace ops

@@ -11,9 +11,10 @@ namespace ops {
 
 enum class PackOutcome {
     Packed,         // "File successfully zipped!" was shown
-    NothingPacked,  // the component has said why
+    AlreadyPacked,  // the archive held the battle at least as new: said so, nothing written
+    NothingPacked,  // an error box (or the component's report) has said why; the old archive is as it was
     Cancelled,      // the name prompt was cancelled: nothing written, nothing shown
-    UnknownRule,    // an overwrite rule other than 0, 1 or 2: nothing done at all
+    UnknownRule,    // an overwrite rule other than 0, 1 or 2: nothing written, an error box says so
 };
 
 // The battle's name less its last four characters, whatever they are, then ".zip".

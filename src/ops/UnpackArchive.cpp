@@ -6,6 +6,7 @@
 #include "archive/ZipComponent.h"
 #include "base/Desktop.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace ops {
@@ -24,6 +25,38 @@ ArchiveKind ArchiveKindOf(std::string_view name)
     return ArchiveKind::Other;
 }
 
+std::string ZipOutcomeText(const std::string& archiveName, const ZipComponent& zip)
+{
+    const int32_t extracted = std::max(zip.SuccessCount, 0);
+    const int32_t members = std::max<int32_t>(zip.Count(), extracted + static_cast<int32_t>(zip.SkippedMembers.size()));
+    if (members == 0)
+        return archiveName + " holds no files: nothing was extracted.";
+    std::string text = archiveName + ": " + std::to_string(extracted) + " of " + std::to_string(members) +
+                       (members == 1 ? " member was" : " members were") + " extracted into the game folder.";
+    if (!zip.SkippedMembers.empty()) {
+        text += "\nNot extracted:";
+        for (const auto& member : zip.SkippedMembers)
+            text += "\n    " + member.name + ": " + member.reason;
+    } else if (!zip.LastLibraryMessage().empty()) {
+        text += "\n" + zip.LastLibraryMessage();
+    }
+    return text;
+}
+
+namespace {
+
+// Success only when every member came out; otherwise one box names what was left out and why.
+void ReportZipOutcome(const std::string& archiveName, const ZipComponent& zip, base::Desktop& desktop)
+{
+    const bool complete = zip.SuccessCount > 0 && zip.SkippedMembers.empty() && zip.SuccessCount >= zip.Count();
+    if (complete)
+        desktop.ShowMessage("File(s) extracted succesfully(unzip) !");
+    else
+        desktop.ShowError(ZipOutcomeText(archiveName, zip));
+}
+
+}  // namespace
+
 ArchiveKind UnpackArchive(app::ConfigState& config, const std::string& archiveName, ZipComponent& zip,
                           base::Desktop& desktop)
 {
@@ -35,11 +68,13 @@ ArchiveKind UnpackArchive(app::ConfigState& config, const std::string& archiveNa
     case ArchiveKind::Rar: archive::ExtractRarArchive(path, config.GameDir); break;
     case ArchiveKind::Zip:
         zip.SetZipFileName(path);
+        // An archive whose list of files cannot be read has been reported and its name forgotten.
+        if (zip.GetZipFileName().empty())
+            break;
         zip.ExtrBaseDir = config.GameDir;
         zip.FSpecArgs.clear();  // every member
         zip.Extract();
-        if (zip.SuccessCount > 0)
-            desktop.ShowMessage("File(s) extracted succesfully(unzip) !");
+        ReportZipOutcome(archiveName, zip, desktop);
         break;
     case ArchiveKind::Other: break;
     }

@@ -15,9 +15,14 @@ enum class ArchiveKind { Zip, Rar, Ace, Other };
 // Decided by the name's last three letters alone, whatever their case; the contents are not looked at.
 ArchiveKind ArchiveKindOf(std::string_view name);
 
-// The incoming folder gains its trailing backslash in memory. A zip goes through the component
-// and "File(s) extracted succesfully(unzip) !" follows when anything came out; the RAR and ACE
-// front ends report for themselves; any other name is ignored silently. Returns the kind taken.
+// What an extraction that left members out (or found none) says: the archive, how many members
+// came out, and each member left out with its reason.
+std::string ZipOutcomeText(const std::string& archiveName, const ZipComponent& zip);
+
+// The incoming folder gains its trailing backslash in memory. A zip goes through the component;
+// "File(s) extracted succesfully(unzip) !" follows only when every member came out, else an error
+// box says what was left out. The RAR and ACE front ends report for themselves; any other name
+// is ignored silently. Returns the kind taken.
 ArchiveKind UnpackArchive(app::ConfigState& config, const std::string& archiveName, ZipComponent& zip,
                           base::Desktop& desktop);
 

@@ -43,8 +43,9 @@ ListBox::ListBox(QWidget* parent) : QListWidget(parent)
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    connect(this, &QListWidget::currentRowChanged, this, [this](int) {
-        if (!programmatic_)
+    // A user's selection is a click; the focus making a row current without highlighting it is not.
+    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!programmatic_ && ItemIndex() >= 0)
             emit Click();
     });
 }
@@ -62,6 +63,12 @@ void ListBox::SetItems(const QStringList& items, const QList<QByteArray>& data)
     programmatic_ = false;
 }
 
+int ListBox::ItemIndex() const
+{
+    const QList<QListWidgetItem*> selected = selectedItems();
+    return selected.isEmpty() ? -1 : row(selected.first());
+}
+
 void ListBox::ClearItems() { SetItems({}); }
 
 void ListBox::SelectSilently(int index)
@@ -73,10 +80,10 @@ void ListBox::SelectSilently(int index)
 
 void ListBox::mousePressEvent(QMouseEvent* event)
 {
-    const int before = currentRow();
+    const int before = ItemIndex();
     QListWidget::mousePressEvent(event);
     // A click on the entry that is already selected is a click as well.
-    if (event->button() == Qt::LeftButton && currentRow() == before && before >= 0 &&
+    if (event->button() == Qt::LeftButton && ItemIndex() == before && before >= 0 &&
         itemAt(event->position().toPoint()) == item(before))
         emit Click();
 }

@@ -19,7 +19,9 @@ public:
     void ClearItems();
     // Selects an entry without raising the click event.
     void SelectSilently(int index);
-    int ItemIndex() const { return currentRow(); }
+    // The highlighted entry, or -1. The current row alone (which the list takes when it gets the
+    // keyboard focus, and keeps after a Ctrl+click clears the highlight) selects nothing.
+    int ItemIndex() const;
 
     DrawItemEvent OnDrawItem;
     static constexpr int kItemHeight = 13;

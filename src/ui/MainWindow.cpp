@@ -360,7 +360,7 @@ void MainWindow::onEntryClicked()
 
 void MainWindow::ShowArchiveDetails(app::ArchiveDir which)
 {
-    if (!catalogueList->currentItem()) {
+    if (catalogueList->ItemIndex() < 0) {
         app::EnsureTrailingBackslash(config, which);  // as reading the details would have
         return;
     }
@@ -464,7 +464,7 @@ std::string MainWindow::SelectedName(Tab tab) const
                    ? battleFileNames[static_cast<size_t>(index)]
                    : std::string();
     // The entry shows the name; its data keeps the bytes the directory search returned.
-    const QListWidgetItem* item = catalogueList->currentItem();
+    const QListWidgetItem* item = index >= 0 ? catalogueList->item(index) : nullptr;
     const QByteArray raw = item ? item->data(Qt::UserRole).toByteArray() : QByteArray();
     return std::string(raw.constData(), static_cast<size_t>(raw.size()));
 }

@@ -3,6 +3,7 @@
 #include "archive/RarExtraction.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
+#include "RarBytes.h"
 #include "SharedCorpus.h"
 
 #include <QCryptographicHash>
@@ -19,7 +20,8 @@ const std::string kData = TURNEX_RAR_TESTDATA;
 
 #define REQUIRE_CORPUS() REQUIRE_SHARED_DATA(fs::exists(kData + "/MANIFEST.tsv"), kData)
 
-using Boxes = std::vector<std::pair<std::string, std::string>>;
+using Boxes = std::vector<std::pair<std::string, std::string>>;  // text, caption
+using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 Boxes ShownBoxes(const ScriptedDesktop& desktop)
 {
@@ -107,12 +109,83 @@ TEST(UnRarFrontEnd, ArchivesThatCannotBeOpened)
         archive::ExtractRarArchive(kData + "/no_such_archive.rar", game.path());
         EXPECT_EQ(ShownBoxes(desktop), (Boxes {{"File open error", "unRAR - Open error"}}));
     }
-    {
-        ScriptedDesktop desktop;  // headers encrypted: the library's code has no message at open
-        archive::ExtractRarArchive(kData + "/r3_encrypted_headers.rar", game.path());
-        EXPECT_TRUE(desktop.shown.empty());
-    }
     EXPECT_TRUE(fs::is_empty(game.path()));
+}
+
+TEST(UnRarFrontEnd, EncryptedHeadersOfBothLayoutsAreNamedAtOpen)
+{
+    REQUIRE_CORPUS();
+    TempDir tmp;
+    TempDir::Write(tmp / "locked5.rar", rarbytes::Rar5EncryptedHeaders());
+    for (const auto& [path, name] : Pairs {{kData + "/r3_encrypted_headers.rar", "r3_encrypted_headers.rar"},
+                                           {tmp / "locked5.rar", "locked5.rar"}}) {
+        ScriptedDesktop desktop;
+        archive::ExtractRarArchive(path, tmp / "game");
+        EXPECT_EQ(ShownBoxes(desktop), (Boxes {{"The RAR archive \"" + name +
+                                                    "\" is protected by a password; turnex cannot unpack "
+                                                    "encrypted RAR archives.",
+                                                "unRAR - Open error"}}));
+    }
+    EXPECT_FALSE(fs::exists(tmp / "game"));
+}
+
+TEST(UnRarFrontEnd, FormatTooOldOrTooNewIsNamedAtOpen)
+{
+    TempDir tmp;
+    std::string later = rarbytes::Rar5({rarbytes::File("turn.bte", "x")});
+    later[6] = '\x02';
+    TempDir::Write(tmp / "later.rar", later);
+    TempDir::Write(tmp / "older.rar", std::string("RE~^\x00\x00\x00\x00", 8));
+    for (const char* name : {"later.rar", "older.rar"}) {
+        ScriptedDesktop desktop;
+        archive::ExtractRarArchive(tmp / name, tmp / "game");
+        EXPECT_EQ(ShownBoxes(desktop), (Boxes {{"The RAR archive \"" + std::string(name) +
+                                                    "\" is in a format version too old or too new for turnex; "
+                                                    "turnex cannot unpack it.",
+                                                "unRAR - Open error"}}));
+    }
+    EXPECT_FALSE(fs::exists(tmp / "game"));
+}
+
+TEST(UnRarFrontEnd, Rar20FileCommentsDoNotStopTheMembers)
+{
+    TempDir tmp;
+    rarbytes::Entry first = rarbytes::File("first.bte", "first battle\r\n");
+    first.comment = "Turn 3, your move";
+    rarbytes::Entry second = rarbytes::File("second.bte", "second battle\r\n");
+    second.comment = "Second comment";
+    const std::string arc = rarbytes::Rar4({first, second});
+    TempDir::Write(tmp / "turn.rar", arc);
+    fs::create_directory(tmp / "game");
+    fs::create_directory(tmp / "damaged");
+    {
+        ScriptedDesktop desktop;
+        archive::ExtractRarArchive(tmp / "turn.rar", tmp / "game");
+        EXPECT_EQ(ShownBoxes(desktop), Boxes {kSuccess});
+        EXPECT_EQ(TempDir::Read(tmp / "game/first.bte"), "first battle\r\n");
+        EXPECT_EQ(TempDir::Read(tmp / "game/second.bte"), "second battle\r\n");
+    }
+    std::string damaged = arc;
+    damaged[damaged.find("second.bte")] ^= 0x01;  // covered by neither CRC rule
+    TempDir::Write(tmp / "damaged.rar", damaged);
+    ScriptedDesktop desktop;
+    archive::ExtractRarArchive(tmp / "damaged.rar", tmp / "damaged");
+    EXPECT_EQ(ShownBoxes(desktop), (Boxes {{"File header broken", "unRAR - read error"}}));
+    EXPECT_EQ(TempDir::Read(tmp / "damaged/first.bte"), "first battle\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp / "damaged"), {}), 1);
+}
+
+TEST(UnRarFrontEnd, SelfExtractingArchiveIsUnpackedLikeAPlainOne)
+{
+    REQUIRE_CORPUS();
+    TempDir tmp;
+    TempDir::Write(tmp / "turn.rar", "MZ" + std::string(5000, '\x90') + TempDir::Read(kData + "/r5_stored.rar"));
+    fs::create_directory(tmp / "game");
+    ScriptedDesktop desktop;
+    archive::ExtractRarArchive(tmp / "turn.rar", tmp / "game");
+    EXPECT_EQ(ShownBoxes(desktop), Boxes {kSuccess});
+    EXPECT_EQ(Sha256Of(tmp / "game/helloworld.txt"),
+              "fef9ad8cf601b43f76c6320075f62267c6e5c0a526d750a70b80c919a4a0aad8");
 }
 
 TEST(UnRarFrontEnd, DamagedMemberStopsTheExtractionAndKeepsTheOldFile)
@@ -152,26 +225,55 @@ TEST(UnRarFrontEnd, PathTraversalIsACreateErrorAndWritesNothingOutside)
     EXPECT_TRUE(fs::is_empty(root / "game"));
 }
 
-TEST(UnRarFrontEnd, MissingNextVolumeIsAVolumeOpenError)
+TEST(UnRarFrontEnd, MissingNextVolumeNamesTheMemberThatContinuesThere)
 {
     REQUIRE_CORPUS();
     TempDir game;
     ScriptedDesktop desktop;
     archive::ExtractRarArchive(kData + "/r3_volume.part1.rar", game.path());
-    EXPECT_EQ(ShownBoxes(desktop), (Boxes {{"Volume open error", "unRAR - Extract error"}}));
+    EXPECT_EQ(ShownBoxes(desktop), (Boxes {{"\"vols/bigfile.txt\" continues in the next volume of the RAR archive "
+                                            "\"r3_volume.part1.rar\", and that volume is missing; turnex cannot "
+                                            "unpack the file without it.",
+                                            "unRAR - Extract error"}}));
     EXPECT_FALSE(fs::exists(game / "vols/bigfile.txt"));
 }
 
-TEST(UnRarFrontEnd, EncryptedMemberEndsSilentlyAfterThePlainOnesBeforeIt)
+TEST(UnRarFrontEnd, MemberSplitAcrossPresentVolumesIsNamedToo)
+{
+    TempDir tmp;
+    rarbytes::Entry split = rarbytes::File("big.bte", "first part of the battle");
+    split.splitAfter = true;
+    TempDir::Write(tmp / "turn.part1.rar", rarbytes::Rar5({split}, 0x01));
+    TempDir::Write(tmp / "turn.part2.rar", "");
+    fs::create_directory(tmp / "game");
+    ScriptedDesktop desktop;
+    archive::ExtractRarArchive(tmp / "turn.part1.rar", tmp / "game");
+    EXPECT_EQ(ShownBoxes(desktop), (Boxes {{"\"big.bte\" continues in the next volume of the RAR archive "
+                                            "\"turn.part1.rar\"; turnex cannot unpack files split across volumes.",
+                                            "unRAR - Extract error"}}));
+}
+
+TEST(UnRarFrontEnd, EncryptedMemberIsNamedAfterThePlainOnesBeforeIt)
 {
     REQUIRE_CORPUS();
-    TempDir game;
-    ScriptedDesktop desktop;
-    archive::ExtractRarArchive(kData + "/r3_encrypted_data_mixed.rar", game.path());
-    EXPECT_TRUE(desktop.shown.empty());  // the password code has no message at extraction
-    EXPECT_TRUE(fs::exists(game / "a.txt"));
-    EXPECT_FALSE(fs::exists(game / "b.txt"));
-    EXPECT_FALSE(fs::exists(game / "c.txt"));
+    for (const auto& [archive, member] :
+         Pairs {{"r3_encrypted_data_mixed.rar", "b.txt"}, {"r5_encrypted_data.rar", "stest1.txt"}}) {
+        TempDir game;
+        ScriptedDesktop desktop;
+        archive::ExtractRarArchive(kData + "/" + archive, game.path());
+        Boxes expected;
+        if (archive == "r5_encrypted_data.rar")
+            expected.emplace_back("RAR5 archive - nohdr-password\n", "Comment");
+        expected.emplace_back("\"" + member + "\" in the RAR archive \"" + archive +
+                                  "\" is protected by a password; turnex cannot unpack encrypted RAR archives.",
+                              "unRAR - Extract error");
+        EXPECT_EQ(ShownBoxes(desktop), expected);
+        EXPECT_FALSE(fs::exists(game / member));
+        if (archive == "r3_encrypted_data_mixed.rar") {
+            EXPECT_TRUE(fs::exists(game / "a.txt"));
+            EXPECT_FALSE(fs::exists(game / "c.txt"));  // after the encrypted one: not attempted
+        }
+    }
 }
 
 TEST(UnRarFrontEnd, DriveLetterPathsGoThroughTheWinePrefix)

@@ -70,111 +70,48 @@ std::map<std::string, int> ExtractAll(const std::string& path, const std::string
 
 // ---- minimal stored archives ----
 
-using rarbytes::Crc;
-using rarbytes::Put16;
-using rarbytes::Put32;
-using rarbytes::PutVint;
+using rarbytes::Entry;
+using rarbytes::File;
+using rarbytes::Rar4;
+using rarbytes::Rar5;
+using rarbytes::Redirect5;
+using rarbytes::Symlink4;
 
-struct Entry {
-    std::string name;
-    std::string data;  // a symlink's target for RAR 1.5-4 symlinks
-    bool symlink = false;
-    int redirType = 0;  // RAR5: 1 symlink, 4 hard link, 5 file copy
-    std::string redirTarget;
-    unsigned unpVer = 20;  // RAR 1.5-4 compression version; RAR5: the version bits of the compression field
-    unsigned method = 0x30;
-};
-
-Entry File(const std::string& name, const std::string& data) { return Entry {name, data, false, 0, {}, 20, 0x30}; }
-Entry Symlink4(const std::string& name, const std::string& target)
+unsigned Get16(const std::string& s, size_t at)
 {
-    return Entry {name, target, true, 0, {}, 20, 0x30};
-}
-Entry Redirect5(const std::string& name, int type, const std::string& target)
-{
-    return Entry {name, {}, false, type, target, 20, 0x30};
+    return static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8;
 }
 
-std::string Block4(const std::string& body)
+// A real RAR 1.5-4 archive with a RAR 1.5-2.0 file comment put into every file header, behind
+// the name and outside the header CRC, as those versions wrote it.
+std::string WithFileComments(const std::string& arc)
 {
-    std::string b;
-    Put16(b, Crc(body) & 0xFFFF);
-    return b + body;
-}
-
-std::string Rar4(const std::vector<Entry>& entries)
-{
-    std::string out("Rar!\x1A\x07\x00", 7);
-    std::string main("\x73", 1);
-    Put16(main, 0);
-    Put16(main, 13);
-    main.append(6, '\0');
-    out += Block4(main);
-    for (const auto& e : entries) {
-        std::string h("\x74", 1);
-        Put16(h, 0x8000);
-        Put16(h, 32 + e.name.size());
-        Put32(h, e.data.size());
-        Put32(h, e.data.size());
-        h += e.symlink ? '\x03' : '\x02';
-        Put32(h, Crc(e.data));
-        Put32(h, 0x5A210000);  // 2025-01-01
-        h += static_cast<char>(e.unpVer);
-        h += static_cast<char>(e.method);
-        Put16(h, e.name.size());
-        Put32(h, e.symlink ? 0xA1FF : 0x20);
-        h += e.name;
-        out += Block4(h) + e.data;
-    }
-    std::string end("\x7B", 1);
-    Put16(end, 0x4000);
-    Put16(end, 7);
-    return out + Block4(end);
-}
-
-std::string Header5(const std::string& body)
-{
-    std::string sized;
-    PutVint(sized, body.size());
-    sized += body;
-    std::string h;
-    Put32(h, Crc(sized));
-    return h + sized;
-}
-
-std::string Rar5(const std::vector<Entry>& entries)
-{
-    std::string out("Rar!\x1A\x07\x01\x00", 8);
-    out += Header5(std::string("\x01\x00\x00", 3));
-    for (const auto& e : entries) {
-        std::string extra;
-        if (e.redirType) {
-            std::string rec;
-            PutVint(rec, 5);
-            PutVint(rec, e.redirType);
-            PutVint(rec, 0);
-            PutVint(rec, e.redirTarget.size());
-            rec += e.redirTarget;
-            PutVint(extra, rec.size());
-            extra += rec;
+    std::string out = arc.substr(0, 7);
+    for (size_t pos = 7; pos + 11 <= arc.size();) {
+        std::string h = arc.substr(pos, Get16(arc, pos + 5));
+        const size_t dataSize = (Get16(h, 3) & 0x8000) ? Get16(h, 7) | Get16(h, 9) << 16 : 0;
+        const std::string data = arc.substr(pos + h.size(), dataSize);
+        pos += h.size() + dataSize;
+        if (static_cast<uint8_t>(h[2]) == 0x74) {
+            const size_t nameEnd = 32 + Get16(h, 26);
+            const std::string comment = rarbytes::CommentBlock4("comment of " + h.substr(32, nameEnd - 32));
+            std::string fields = h.substr(2, nameEnd - 2);
+            const unsigned flags = Get16(h, 3) | 0x08, size = static_cast<unsigned>(h.size() + comment.size());
+            fields[1] = static_cast<char>(flags & 0xFF);
+            fields[2] = static_cast<char>(flags >> 8);
+            fields[3] = static_cast<char>(size & 0xFF);
+            fields[4] = static_cast<char>(size >> 8);
+            h = rarbytes::Block4(fields) + comment + h.substr(nameEnd);
         }
-        std::string h;
-        PutVint(h, 2);
-        PutVint(h, 0x02 | (extra.empty() ? 0 : 0x01));
-        if (!extra.empty())
-            PutVint(h, extra.size());
-        PutVint(h, e.data.size());
-        PutVint(h, 0x04);
-        PutVint(h, e.data.size());
-        PutVint(h, e.redirType == 1 ? 0xA1FF : 0x81A4);
-        Put32(h, Crc(e.data));
-        PutVint(h, e.unpVer == 20 ? 0 : e.unpVer | (e.method - 0x30) << 7);
-        PutVint(h, 1);
-        PutVint(h, e.name.size());
-        h += e.name + extra;
-        out += Header5(h) + e.data;
+        out += h + data;
     }
-    return out + Header5(std::string("\x05\x00\x00", 3));
+    return out;
+}
+
+// A program in front of an archive, carrying the signature bytes itself as such programs do.
+std::string Program(const std::string& magic)
+{
+    return magic + std::string(3000, '\x90') + std::string("Rar!\x1A\x07\x00\x01\x02\x73", 11) + std::string(900, '\0');
 }
 
 std::string ExpectedTarget(const std::string& notes, const char* tag)
@@ -274,6 +211,10 @@ TEST(UnRarLibrary, MissingOrUnreadableArchiveIsAnOpenError)
     EXPECT_EQ(Open(tmp / "empty.rar").data.OpenResult, unsigned(ERAR_BAD_ARCHIVE));
     TempDir::Write(tmp / "old.rar", std::string("RE~^\x00\x00\x00\x00", 8));
     EXPECT_EQ(Open(tmp / "old.rar").data.OpenResult, unsigned(ERAR_UNKNOWN_FORMAT));
+    std::string later = Rar5({File("turn.bte", "x")});
+    later[6] = '\x02';  // a layout after RAR5
+    TempDir::Write(tmp / "new.rar", later);
+    EXPECT_EQ(Open(tmp / "new.rar").data.OpenResult, unsigned(ERAR_UNKNOWN_FORMAT));
 }
 
 TEST(UnRarLibrary, CommentsOfBothLayoutsAreReadIntoTheBuffer)
@@ -518,4 +459,97 @@ TEST(UnRarLibrary, CompressionNoDecoderReadsIsAnUnknownFormat)
     EXPECT_EQ(ExtractAll(tmp / "new.rar", tmp / "game")["new.bte"], ERAR_UNKNOWN_FORMAT);
     EXPECT_FALSE(fs::exists(tmp / "game/old.bte"));
     EXPECT_FALSE(fs::exists(tmp / "game/new.bte"));
+}
+
+// Stored members with comments, and a header that fails both CRC rules: UnRarFrontEndTest.
+TEST(UnRarLibrary, OldFileCommentsInsideTheHeaderAreSkipped)
+{
+    REQUIRE_CORPUS();
+    TempDir tmp;
+    fs::create_directory(tmp / "packed");
+    // Packed members of a real RAR 2.0 archive go through the decoder with the comments in place.
+    TempDir::Write(tmp / "packed.rar", WithFileComments(TempDir::Read(kData + "/r2_audio_compression.rar")));
+    auto r = ExtractAll(tmp / "packed.rar", tmp / "packed");
+    EXPECT_EQ(r["(read)"], ERAR_END_ARCHIVE);
+    for (const auto& row : Manifest())
+        if (row.archive == "r2_audio_compression.rar" && row.IsMember()) {
+            EXPECT_EQ(r[row.member], ERAR_SUCCESS) << row.member;
+            EXPECT_EQ(Sha256(TempDir::Read(tmp / ("packed/" + row.member))), row.sha256) << row.member;
+        }
+
+    // Without the comment flag the header CRC covers everything behind the name too.
+    Entry commented = File("first.bte", "first battle\r\n");
+    commented.comment = "Turn 3, your move";
+    std::string unflagged = Rar4({commented});
+    const size_t header = 7 + 13;
+    unflagged[header + 3] &= ~0x08;
+    const uint32_t nameCrc = rarbytes::Crc(unflagged.substr(header + 2, 32 - 2 + commented.name.size()));
+    unflagged[header] = static_cast<char>(nameCrc & 0xFF);
+    unflagged[header + 1] = static_cast<char>(nameCrc >> 8 & 0xFF);
+    TempDir::Write(tmp / "unflagged.rar", unflagged);
+    EXPECT_EQ(ExtractAll(tmp / "unflagged.rar", tmp / "packed")["(read)"], ERAR_BAD_DATA);
+}
+
+TEST(UnRarLibrary, SelfExtractingArchivesAreReadBehindTheirProgram)
+{
+    REQUIRE_CORPUS();
+    TempDir tmp;
+    // Packed and solid members of both layouts, each decoder reading from behind the program.
+    for (const auto& [archive, magic] :
+         std::vector<std::pair<std::string, std::string>> {{"r3_solid.rar", "MZ"},
+                                                           {"r5_solid.rar", "MZ"},
+                                                           {"r3_compressed_best.rar", "\x7F"
+                                                                                      "ELF"}}) {
+        SCOPED_TRACE(archive);
+        const fs::path sfx = tmp / ("sfx_" + archive);
+        TempDir::Write(sfx, Program(magic) + TempDir::Read(kData + "/" + archive));
+        const fs::path dest = tmp / archive;
+        fs::create_directory(dest);
+        auto r = ExtractAll(sfx, dest);
+        EXPECT_EQ(r["(read)"], ERAR_END_ARCHIVE);
+        for (const auto& row : Manifest())
+            if (row.archive == archive && row.IsMember() && row.sha256.size() == 64) {
+                EXPECT_EQ(r[row.member], ERAR_SUCCESS) << row.member;
+                EXPECT_EQ(Sha256(TempDir::Read(dest / row.member)), row.sha256) << row.member;
+            }
+    }
+    TempDir::Write(tmp / "comment.exe", Program("MZ") + TempDir::Read(kData + "/r3_comment.rar"));
+    Opened o = Open(tmp / "comment.exe");
+    ASSERT_NE(o.handle, nullptr);
+    EXPECT_EQ(o.data.CmtState, 1u);
+    EXPECT_STREQ(o.comment.data(), "RARcomment\n");
+    RARCloseArchive(o.handle);
+
+    // A program with no archive behind it, and an archive behind anything but a program.
+    TempDir::Write(tmp / "plain.exe", Program("MZ"));
+    EXPECT_EQ(Open(tmp / "plain.exe").data.OpenResult, unsigned(ERAR_BAD_ARCHIVE));
+    TempDir::Write(tmp / "text.rar", "Dear Ann, here is my turn:\n" + Rar4({File("turn.bte", "x")}));
+    EXPECT_EQ(Open(tmp / "text.rar").data.OpenResult, unsigned(ERAR_BAD_ARCHIVE));
+    TempDir::Write(tmp / "locked.exe", Program("MZ") + rarbytes::Rar5EncryptedHeaders());
+    EXPECT_EQ(Open(tmp / "locked.exe").data.OpenResult, unsigned(ERAR_MISSING_PASSWORD));
+}
+
+TEST(UnRarLibrary, EncryptionIsReportedAsAMissingPassword)
+{
+    TempDir tmp;
+    TempDir::Write(tmp / "headers.rar", rarbytes::Rar5EncryptedHeaders());
+    Opened o = Open(tmp / "headers.rar");
+    EXPECT_EQ(o.handle, nullptr);
+    EXPECT_EQ(o.data.OpenResult, unsigned(ERAR_MISSING_PASSWORD));
+
+    // Flagged members whose data would even pass its CRC: never written as if plain.
+    Entry locked = File("locked.bte", "not really secret");
+    locked.encrypted = true;
+    for (const auto& [layout, bytes] :
+         std::vector<std::pair<std::string, std::string>> {{"rar4", Rar4({File("open.bte", "plain"), locked})},
+                                                           {"rar5", Rar5({File("open.bte", "plain"), locked})}}) {
+        SCOPED_TRACE(layout);
+        fs::create_directory(tmp / layout);
+        TempDir::Write(tmp / (layout + ".rar"), bytes);
+        auto r = ExtractAll(tmp / (layout + ".rar"), tmp / layout);
+        EXPECT_EQ(r["open.bte"], ERAR_SUCCESS);
+        EXPECT_EQ(r["locked.bte"], ERAR_MISSING_PASSWORD);
+        EXPECT_FALSE(fs::exists(tmp / (layout + "/locked.bte")));
+        EXPECT_EQ(ExtractAll(tmp / (layout + ".rar"), tmp / layout, RAR_TEST)["locked.bte"], ERAR_MISSING_PASSWORD);
+    }
 }

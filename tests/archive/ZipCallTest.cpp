@@ -19,7 +19,7 @@ namespace {
 
 const std::string kFakes = ZIP_FAKE_DIR;
 
-std::string Fallback(int id) { return std::string(kZipMessageFallback) + std::to_string(id); }
+std::string Report(int id, const std::string& archive = {}) { return ZipReport(id, "", archive); }
 
 class ZipCall : public ::testing::Test {
 protected:
@@ -65,7 +65,7 @@ TEST_F(ZipCall, AddChecksComeBeforeTheLibraryAndKeepTheList)
 {
     zip.SetDLLDirectory(tmp / "nolib");  // a load would report 10604
     zip.Add();
-    EXPECT_EQ(Boxes(), std::vector<std::string> {Fallback(10301)});
+    EXPECT_EQ(Boxes(), std::vector<std::string> {Report(10301)});
     zip.FSpecArgs.push_back("c:\\games\\a.bte");
     zip.Add();
     EXPECT_EQ(zip.ErrCode, 10102);
@@ -227,7 +227,7 @@ TEST_F(ZipCall, UnzipRecordForEachLibraryVersion)
     zip.Extract();
     EXPECT_EQ(Dumped()["reqcount"], "0");
     EXPECT_EQ(zip.GetPasswordReqCount(), 7u);
-    EXPECT_EQ(zip.Message, Fallback(10502));
+    EXPECT_EQ(zip.Message, Report(10502, zip.GetZipFileName()));
 }
 
 TEST_F(ZipCall, MissingLibrariesReportAndTouchNothing)
@@ -241,7 +241,7 @@ TEST_F(ZipCall, MissingLibrariesReportAndTouchNothing)
     zip.SetZipFileName(archive);
     zip.FSpecArgs = {tmp / "new.bte"};
     zip.Add();
-    EXPECT_EQ(Boxes(), std::vector<std::string> {Fallback(10604)});
+    EXPECT_EQ(Boxes(), std::vector<std::string> {Report(10604, archive)});
     EXPECT_EQ(zip.SuccessCount, 0);
     EXPECT_EQ(TempDir::Read(archive), bytes);
     EXPECT_EQ(zip.FSpecArgs.size(), 1u);
@@ -249,7 +249,7 @@ TEST_F(ZipCall, MissingLibrariesReportAndTouchNothing)
     zip.ExtrBaseDir = tmp / "dest";
     zip.Extract();
     EXPECT_EQ(zip.ErrCode, 10704);
-    EXPECT_EQ(Boxes().back(), Fallback(10704));
+    EXPECT_EQ(Boxes().back(), Report(10704, archive));
     char buf[4096];
     EXPECT_EQ(std::string(getcwd(buf, sizeof buf)), cwd);
     EXPECT_FALSE(std::filesystem::exists(tmp / "dest/a.bte"));
@@ -368,8 +368,8 @@ TEST_F(Callback, PasswordRequests)
     EXPECT_EQ(Size(), 0);
     ASSERT_EQ(desktop.shown.size(), 1u);
     EXPECT_EQ(desktop.shown[0].kind, Shown::Password);
-    EXPECT_EQ(desktop.shown[0].caption, kZipMessageFallback);  // no message table: the bare fallback
-    EXPECT_EQ(desktop.shown[0].text, "");
+    EXPECT_EQ(desktop.shown[0].caption, "Password");
+    EXPECT_EQ(desktop.shown[0].text, "Enter the password:");
 
     desktop.passwordAnswers.push_back({true, "typed"});
     Call(acPassword, 0, 40, "secret.bte");

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace base;
@@ -169,4 +170,20 @@ TEST(ReplacementFile, LeavesTheOldFileUntilCommitted)
     ReplaceFileContents(tmp / "f.dat", "new");
     EXPECT_EQ(TempDir::Read(tmp / "f.dat"), "new");
     EXPECT_THROW(ReplaceFileContents(tmp / "missing/f.dat", "x"), Exception);
+}
+
+TEST(FileAge, OnlyAFileThatOpensForReadingHasAnAge)
+{
+    TempDir tmp;
+    TempDir::Write(tmp / "Turn07.bte", "battle");
+    EXPECT_GT(FileAge(tmp / "Turn07.bte"), 0);
+    fs::create_directory(tmp / "folder.bte");
+    ASSERT_EQ(mkfifo((tmp / "pipe.bte").c_str(), 0600), 0);
+    // A folder and a named pipe exist but are no files (and the pipe must not hang the caller).
+    for (const char* name : {"missing.bte", "folder.bte", "pipe.bte"})
+        EXPECT_EQ(FileAge(tmp / name), -1) << name;
+    if (geteuid() != 0) {
+        fs::permissions(tmp / "Turn07.bte", fs::perms::none);
+        EXPECT_EQ(FileAge(tmp / "Turn07.bte"), -1);
+    }
 }

@@ -57,7 +57,8 @@ TEST(TurnZip, CompressesBattlesStoresPackedFilesAndTalksToThePlayer)
     zip.SetZipFileName(tmp / "nothing.zip");
     zip.Extract();
     ASSERT_EQ(desktop.shown.size(), 1u);
-    EXPECT_EQ(desktop.shown[0].text, std::string(kZipMessageFallback) + "10102");
+    EXPECT_EQ(desktop.shown[0].text, "There is no zip archive of this name, or no name was given.\nArchive: " +
+                                         (tmp / "nothing.zip") + "\n(zip report 10102)");
 }
 
 TEST(TurnZip, DeletesForGoodLikeTheWindowsDesign)

@@ -83,9 +83,8 @@ TEST_F(UnpackArchiveTest, AFileThatIsNoZipIsReportedWithoutClaimingSuccess)
 {
     TempDir::Write(tmp / "in/Turn07.zip", "not a zip archive at all");
     EXPECT_EQ(Unpack("Turn07.zip"), ops::ArchiveKind::Zip);
-    // No end record when named, then no archive to extract from; no success after that.
-    const std::string fallback = kZipMessageFallback;
-    EXPECT_EQ(desktop.Messages(), (std::vector<std::string> {fallback + "11036", fallback + "10102"}));
+    // No end record when named: reported once, and nothing is attempted after that.
+    EXPECT_EQ(desktop.Messages(), (std::vector<std::string> {ZipReport(11036, "", (tmp / "in") + "\\Turn07.zip")}));
     EXPECT_TRUE(fs::is_empty(tmp / "game"));
 }
 
@@ -114,4 +113,121 @@ TEST_F(UnpackArchiveTest, AnAceIsUnpackedIntoTheGameFolder)
     ASSERT_FALSE(desktop.shown.empty());
     EXPECT_EQ(desktop.shown.back().text, "File(s) extracted succesfully(unace) !");
     EXPECT_EQ(Sha256(tmp / "game/slots.crd"), "d9dba03b705805aa8a6d879a0f24adb3056af4ac378352436d60037947fa639e");
+}
+
+namespace {
+
+// Runs a python3 script in the temporary folder (archives the zip program cannot make).
+void Python(const TempDir& tmp, const std::string& script)
+{
+    TempDir::Write(tmp / "make.py", script);
+    ASSERT_EQ(std::system(("cd '" + tmp.path() + "' && python3 make.py").c_str()), 0);
+}
+
+// Four members: two sound, one whose data no longer matches its checksum, one packed with a
+// method number no library knows.
+const char* kPartlyDamaged = R"(import zipfile
+with zipfile.ZipFile('in/Turn07.zip', 'w', zipfile.ZIP_STORED) as z:
+    z.writestr('Alpha.bte', 'alpha battle')
+    z.writestr('Bravo.bte', 'bravo battle')
+    z.writestr('Charlie.bte', 'charlie battle')
+    z.writestr('Delta.bte', 'delta battle')
+data = bytearray(open('in/Turn07.zip', 'rb').read())
+at = data.index(b'charlie battle')
+data[at] = ord('C')
+# The method field of Delta's local header (offset 8) and central header (offset 10).
+for sig, field in ((b'PK\x03\x04', 8), (b'PK\x01\x02', 10)):
+    pos = 0
+    while True:
+        pos = data.find(sig, pos)
+        if pos < 0:
+            break
+        name_len = data[pos + (26 if sig == b'PK\x03\x04' else 28)]
+        start = pos + (30 if sig == b'PK\x03\x04' else 46)
+        if data[start:start + name_len] == b'Delta.bte':
+            data[pos + field] = 97
+        pos += 4
+open('in/Turn07.zip', 'wb').write(data)
+)";
+
+}  // namespace
+
+TEST_F(UnpackArchiveTest, APartlyExtractedZipListsExactlyTheMembersLeftOutInOneBox)
+{
+    Python(tmp, kPartlyDamaged);
+    EXPECT_EQ(Unpack("Turn07.zip"), ops::ArchiveKind::Zip);
+    ASSERT_EQ(desktop.Messages().size(), 1u);
+    EXPECT_EQ(desktop.Errors(),
+              (std::vector<std::string> {"Turn07.zip: 2 of 4 members were extracted into the game folder.\n"
+                                         "Not extracted:\n"
+                                         "    Charlie.bte: damaged: its checksum does not match, so it was not kept\n"
+                                         "    Delta.bte: packed with a compression method turnex cannot unpack "
+                                         "(method 97 compression is not supported)"}));
+    EXPECT_EQ(TempDir::Read(tmp / "game/Alpha.bte"), "alpha battle");
+    EXPECT_EQ(TempDir::Read(tmp / "game/Bravo.bte"), "bravo battle");
+    EXPECT_FALSE(fs::exists(tmp / "game/Charlie.bte"));
+    EXPECT_FALSE(fs::exists(tmp / "game/Delta.bte"));
+}
+
+TEST_F(UnpackArchiveTest, ALoneDamagedMemberIsToldAndTheOldBattleKept)
+{
+    Python(tmp, R"(import zipfile
+with zipfile.ZipFile('in/Turn07.zip', 'w', zipfile.ZIP_DEFLATED) as z:
+    z.writestr('Turn07.bte', 'the new turn ' * 200)
+data = bytearray(open('in/Turn07.zip', 'rb').read())
+data[14] ^= 0xFF  # the checksum in the local header
+central = data.index(b'PK\x01\x02')
+data[central + 16] ^= 0xFF
+open('in/Turn07.zip', 'wb').write(data)
+)");
+    TempDir::Write(tmp / "game/Turn07.bte", "last turn");
+    Unpack("Turn07.zip");
+    EXPECT_EQ(desktop.Errors(), (std::vector<std::string> {"Turn07.zip: 0 of 1 member was extracted into the game "
+                                                           "folder.\nNot extracted:\n    Turn07.bte: damaged: its "
+                                                           "checksum does not match, so it was not kept"}));
+    EXPECT_EQ(desktop.Messages().size(), 1u);
+    EXPECT_EQ(TempDir::Read(tmp / "game/Turn07.bte"), "last turn");
+}
+
+TEST_F(UnpackArchiveTest, CancellingThePasswordEndsTheAskingForThatArchive)
+{
+    TempDir::Write(tmp / "src/One.bte", "one");
+    TempDir::Write(tmp / "src/Two.bte", "two");
+    TempDir::Write(tmp / "src/Plain.bte", "plain");
+    const std::string src = "cd '" + tmp.path() + "/src' && ";
+    ASSERT_EQ(std::system((src + "zip -q -P secret ../in/Turn07.zip One.bte Two.bte").c_str()), 0);
+    ASSERT_EQ(std::system((src + "zip -q ../in/Turn07.zip Plain.bte").c_str()), 0);
+    Unpack("Turn07.zip");  // no answer queued: the prompt is cancelled
+    EXPECT_EQ(desktop.Of(Shown::Password).size(), 1u);
+    EXPECT_EQ(desktop.Errors(), (std::vector<std::string> {"Turn07.zip: 1 of 3 members were extracted into the game "
+                                                           "folder.\nNot extracted:\n"
+                                                           "    One.bte: wrong or missing password\n"
+                                                           "    Two.bte: wrong or missing password"}));
+    EXPECT_EQ(TempDir::Read(tmp / "game/Plain.bte"), "plain");
+    EXPECT_FALSE(fs::exists(tmp / "game/One.bte"));
+
+    // The right password: everything, and the success text.
+    desktop.shown.clear();
+    desktop.passwordAnswers = {{true, "secret"}};
+    Unpack("Turn07.zip");
+    EXPECT_EQ(desktop.Messages(), (std::vector<std::string> {"File(s) extracted succesfully(unzip) !"}));
+    EXPECT_EQ(TempDir::Read(tmp / "game/Two.bte"), "two");
+}
+
+TEST_F(UnpackArchiveTest, UnsafeAndEmptyArchivesSayWhatCameOut)
+{
+    Python(tmp, R"(import zipfile
+with zipfile.ZipFile('in/Unsafe.zip', 'w') as z:
+    z.writestr('Turn07.bte', 'turn')
+    z.writestr('..', 'escape')
+zipfile.ZipFile('in/Empty.zip', 'w').close()
+)");
+    Unpack("Unsafe.zip");
+    EXPECT_EQ(desktop.Errors(), (std::vector<std::string> {"Unsafe.zip: 1 of 2 members were extracted into the game "
+                                                           "folder.\nNot extracted:\n    ..: unsafe name: it would be "
+                                                           "written outside the game folder"}));
+    desktop.shown.clear();
+    Unpack("Empty.zip");
+    EXPECT_EQ(desktop.Errors(), (std::vector<std::string> {"Empty.zip holds no files: nothing was extracted."}));
+    EXPECT_EQ(desktop.Messages().size(), 1u);
 }

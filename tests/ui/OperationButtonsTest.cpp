@@ -183,3 +183,74 @@ TEST_F(OperationButtonsTest, SendMailTakesTheTitleOnBattlesAndTheArchiveElsewher
                                                                      body, "--attach", tmp / "out/Turn07.zip"}));
     EXPECT_TRUE(desktop.Messages().empty());
 }
+
+TEST_F(OperationButtonsTest, TheRowTheFocusMakesCurrentIsNoSelection)
+{
+    TempDir::Write(tmp / "src/c.bte", BattleText("0 0", "Charlie", "0 6", "1"));
+    ASSERT_EQ(std::system(("cd '" + tmp.path() + "/src' && zip -q ../in/c.zip c.bte").c_str()), 0);
+    // The window active and the list holding the keyboard focus, as a desktop gives them.
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->catalogueTabs->ClickTab(2);
+    window->catalogueList->clearFocus();
+    window->catalogueList->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(window->catalogueList->hasFocus());
+    ASSERT_EQ(window->catalogueList->currentRow(), 0);  // current, but nothing highlighted
+
+    Click(window->compressButton);
+    Click(window->deleteButton);
+    EXPECT_EQ(desktop.Messages(), (std::vector<std::string> {"Select file!", "Select a file!"}));
+    EXPECT_FALSE(fs::exists(tmp / "game/c.bte"));
+    EXPECT_TRUE(fs::exists(tmp / "in/c.zip"));
+    EXPECT_TRUE(desktop.Of(Shown::Box).empty());  // no question about deleting
+
+    // Ctrl+click on the highlighted entry clears the highlight: nothing is selected again.
+    ClickRow(0);
+    ASSERT_EQ(window->catalogueList->ItemIndex(), 0);
+    QTest::mouseClick(window->catalogueList->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      window->catalogueList->visualItemRect(window->catalogueList->item(0)).center());
+    EXPECT_EQ(window->catalogueList->ItemIndex(), -1);
+    desktop.shown.clear();
+    Click(window->compressButton);
+    EXPECT_EQ(desktop.Messages(), (std::vector<std::string> {"Select file!"}));
+    EXPECT_FALSE(fs::exists(tmp / "game/c.bte"));
+
+    // A battle list keeps its first entry selected after filling, and the keyboard moves the highlight.
+    window->catalogueTabs->ClickTab(0);
+    EXPECT_EQ(window->catalogueList->ItemIndex(), 0);
+    QTest::keyClick(window->catalogueList, Qt::Key_Down);
+    EXPECT_EQ(window->catalogueList->ItemIndex(), 1);
+    EXPECT_EQ(Filename(), QStringLiteral("b.bte"));
+}
+
+TEST_F(OperationButtonsTest, DecompressAndCompressTellWhatFailed)
+{
+    // A received archive whose one member is damaged: one error box, no success text.
+    TempDir::Write(tmp / "make.py", R"(import zipfile
+with zipfile.ZipFile('in/c.zip', 'w', zipfile.ZIP_STORED) as z:
+    z.writestr('c.bte', 'charlie battle')
+data = bytearray(open('in/c.zip', 'rb').read())
+data[data.index(b'charlie battle')] = ord('C')
+open('in/c.zip', 'wb').write(data)
+)");
+    ASSERT_EQ(std::system(("cd '" + tmp.path() + "' && python3 make.py").c_str()), 0);
+    window->catalogueTabs->ClickTab(2);
+    ClickRow(0);
+    Click(window->compressButton);
+    EXPECT_EQ(desktop.Messages(),
+              (std::vector<std::string> {"c.zip: 0 of 1 member was extracted into the game folder.\n"
+                                         "Not extracted:\n    c.bte: damaged: its checksum does "
+                                         "not match, so it was not kept"}));
+    EXPECT_EQ(desktop.Errors().size(), 1u);
+    EXPECT_FALSE(fs::exists(tmp / "game/c.bte"));
+
+    // A battle gone between listing and click: Compress says so rather than nothing.
+    desktop.shown.clear();
+    window->catalogueTabs->ClickTab(0);
+    ClickRow(1);
+    fs::remove(tmp / "game/b.bte");
+    Click(window->compressButton);
+    ASSERT_EQ(desktop.Errors().size(), 1u);
+    EXPECT_EQ(desktop.Errors()[0].rfind("b.bte was not packed: ", 0), 0u) << desktop.Errors()[0];
+    EXPECT_FALSE(fs::exists(tmp / "out/b.zip"));
+}
