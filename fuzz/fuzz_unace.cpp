@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace {
 const std::string& Dest()
@@ -33,11 +34,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     // One decoder for all runs: a fresh 4 MiB window per run would cost more than the decoding.
     static ace::AceDecoder decoder;
-    ace::ExtractArchive(std::span<const uint8_t>(data, size), Dest(), {}, &decoder);
-    // Nothing may appear beside the destination.
+    std::vector<ace::LeftOut> leftOut;
+    ace::ExtractArchive(std::span<const uint8_t>(data, size), Dest(), {}, &decoder, &leftOut);
+    // Nothing may appear beside the destination, and no temporary file ("name.turnex-part"; members
+    // of such names are refused) stay in it.
     for (auto& e : fs::directory_iterator(fs::path(Dest()).parent_path()))
         if (e.path() != fs::path(Dest()))
             std::abort();
+    const std::string part = ".turnex-part";
+    std::error_code walk;
+    for (auto it = fs::recursive_directory_iterator(Dest(), walk); !walk && it != fs::end(it); it.increment(walk)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() >= part.size() && name.compare(name.size() - part.size(), part.size(), part) == 0)
+            std::abort();
+    }
     fs::remove_all(Dest(), ec);
     return 0;
 }

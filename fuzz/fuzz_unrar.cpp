@@ -1,12 +1,14 @@
 // Any bytes as a RAR archive: open (with the comment), walk every header, extract every member
-// into a scratch folder (every other archive in test mode). Nothing may crash, and nothing may
-// land outside the scratch folder.
+// into a scratch folder (every other archive in test mode), asking why each refused member was
+// refused. Nothing may crash, nothing may land outside the scratch folder, and no temporary file
+// may stay in it once the archive is closed.
 #include "FuzzScratch.h"
 #include "turnex/unrar.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -54,12 +56,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     const int operation = (++round & 1) ? RAR_EXTRACT : RAR_TEST;
     RARHeaderData header {};
+    // A small field: the texts are cut, never written past it.
+    char name[16], reason[16];
     for (int i = 0; i < 4096 && RARReadHeader(h, &header) == ERAR_SUCCESS; ++i)
-        RARProcessFile(h, operation, dest.data(), nullptr);
+        if (RARProcessFile(h, operation, dest.data(), nullptr) != ERAR_SUCCESS &&
+            RARGetLastRefusal(h, name, sizeof name, reason, sizeof reason) > 0 &&
+            (std::strlen(name) >= sizeof name || std::strlen(reason) >= sizeof reason))
+            std::abort();
     RARCloseArchive(h);
     // Only the archive and the destination may exist in the scratch folder.
     for (const auto& e : fs::directory_iterator(scratch.root))
         if (e.path() != scratch.archive && e.path() != scratch.dest)
+            std::abort();
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(scratch.dest, error); !error && it != fs::end(it);
+         it.increment(error))
+        if (!fs::is_directory(it->symlink_status()) && it->path().filename().string().ends_with(".turnex-part"))
             std::abort();
     return 0;
 }

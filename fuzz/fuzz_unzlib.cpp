@@ -96,11 +96,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     if (CountOutside() != before)
         std::abort();  // something landed beside the destination
-    // No temporary file may stay behind.
+    // No temporary file may stay behind ("name.turnex-part"; members of such names are refused).
+    const std::string part = ".turnex-part";
     if (DIR* d = opendir(dest.c_str())) {
-        while (dirent* e = readdir(d))
-            if (std::string(e->d_name).rfind(".turnex-", 0) == 0)
+        while (dirent* e = readdir(d)) {
+            const std::string name = e->d_name;
+            if (name.size() >= part.size() && name.compare(name.size() - part.size(), part.size(), part) == 0)
                 std::abort();
+        }
         closedir(d);
     }
     RemoveTree(dest);

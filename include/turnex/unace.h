@@ -158,6 +158,10 @@ enum AceResult : int32_t {
 using AceInitDllFn = int32_t (*)(void* record);
 using AceReadArchiveDataFn = int32_t (*)(const char* archivePath, void* record);
 using AceExtractFn = int32_t (*)(const char* archivePath, void* record);
+// Not one of the three: what the last "ACEExtract" left out, one member a line ("name: reason"),
+// copied into buffer (cut to size - 1 bytes and zero-terminated when size > 0). Returns the
+// length of the whole text. A library without it reports by its result alone.
+using AceGetExtractReportFn = int32_t (*)(char* buffer, int32_t size);
 
 }  // namespace unace
 
@@ -169,3 +173,4 @@ UNACE_EXPORT int32_t ACEInitDll(void* record);
 UNACE_EXPORT int32_t ACEReadArchiveData(const char* archivePath, void* record);
 // Extracts the archive as the extract record says; an AceResult.
 UNACE_EXPORT int32_t ACEExtract(const char* archivePath, void* record);
+UNACE_EXPORT int32_t ACEGetExtractReport(char* buffer, int32_t size);

@@ -71,13 +71,29 @@ struct RARHeaderData {
 
 /* Returns a handle, or null with r->OpenResult set. */
 UNRAR_EXPORT void* RAROpenArchive(struct RAROpenArchiveData* r);
+/* Extracted files still waiting for the end of the archive take their places here. ERAR_SUCCESS, or
+   the code of the first one that could not (ERAR_ECREATE, ERAR_EWRITE, ERAR_ECLOSE). */
 UNRAR_EXPORT int RARCloseArchive(void* handle);
-/* The next member's header; ERAR_END_ARCHIVE after the last one. */
+/* The next member's header; ERAR_END_ARCHIVE after the last one. Reaching the end puts the extracted
+   files in place; when one cannot take its place, its code (ERAR_ECREATE, ERAR_EWRITE, ERAR_ECLOSE)
+   comes instead of ERAR_END_ARCHIVE. */
 UNRAR_EXPORT int RARReadHeader(void* handle, struct RARHeaderData* h);
 /* Handles the member of the last header read. For RAR_EXTRACT the member lands under destPath by its
-   stored path (folders created, an existing file replaced only once the new one has passed its
-   checksum), or exactly at destName when that is given. Null or empty destPath: the current folder. */
+   stored path, or exactly at destName when that is given; null or empty destPath: the current folder.
+   Folders are created, never through a link; a name that differs only in letter case from a file or
+   folder already there takes that one's spelling. A file is written beside its target under a
+   temporary name and replaces an existing file only once it has passed its checksum, when the walk
+   reaches the end of the archive (or at RARCloseArchive). Unsafe names, links leading out of the
+   destination, and members that declare more than 1 GiB or more than the free space are refused. */
 UNRAR_EXPORT int RARProcessFile(void* handle, int operation, char* destPath, char* destName);
+
+/* turnex's own addition, not part of the published unrar interface. Why the last RARProcessFile, or
+   the RARReadHeader that reached the end of the archive, left members out because the rules of the
+   destination folder or the system refused them (never for damaged data or unsupported formats).
+   Returns how many members that call left out for such a reason, 0 when none; name receives the
+   first one's path and reason plain words ("unsafe name", "No space left on device" ...), each
+   zero-terminated and cut to its size. */
+UNRAR_EXPORT int RARGetLastRefusal(void* handle, char* name, int nameSize, char* reason, int reasonSize);
 
 #ifdef __cplusplus
 }

@@ -1,10 +1,12 @@
-// libunacev2.so: the three entry points of the unace library, on the decoder of this folder.
+// libunacev2.so: the three entry points of the unace library, on the decoder of this folder, and a
+// fourth of our own that tells which members the last extraction left out and why.
 #include "AceArchive.h"
 #include "AceExtractor.h"
 #include "base/Paths.h"
 #include "turnex/unace.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -25,6 +27,8 @@ struct ArchiveInfo {
 
 char* CommentBuffer = nullptr;
 size_t CommentBufferSize = 0;
+// What the last extraction left out, for ACEGetExtractReport.
+std::string ExtractReport;
 
 // The archive file mapped read-only for one call.
 class MappedFile {
@@ -148,6 +152,7 @@ UNACE_EXPORT int32_t ACEReadArchiveData(const char* archivePath, void* record)
 
 UNACE_EXPORT int32_t ACEExtract(const char* archivePath, void* record)
 {
+    ExtractReport.clear();
     if (!record || !archivePath)
         return unace::kAceErrorParameter;
     const auto* r = static_cast<const uint8_t*>(record);
@@ -160,5 +165,20 @@ UNACE_EXPORT int32_t ACEExtract(const char* archivePath, void* record)
     std::string destDir = base::NativePath(dest);
     while (destDir.size() > 1 && destDir.back() == '/')
         destDir.pop_back();
-    return ResultOf(ace::ExtractArchive(file.Bytes(), destDir, SplitLines(TextAt(r, kAceExtractRecord.fileList))));
+    std::vector<ace::LeftOut> leftOut;
+    const ace::Status status = ace::ExtractArchive(
+        file.Bytes(), destDir, SplitLines(TextAt(r, kAceExtractRecord.fileList)), nullptr, &leftOut);
+    for (const auto& member : leftOut)
+        ExtractReport += member.name + ": " + member.reason + "\n";
+    return ResultOf(status);
+}
+
+UNACE_EXPORT int32_t ACEGetExtractReport(char* buffer, int32_t size)
+{
+    if (buffer && size > 0) {
+        const size_t n = std::min(ExtractReport.size(), static_cast<size_t>(size) - 1);
+        std::memcpy(buffer, ExtractReport.data(), n);
+        buffer[n] = '\0';
+    }
+    return static_cast<int32_t>(std::min<size_t>(ExtractReport.size(), INT32_MAX));
 }

@@ -362,12 +362,14 @@ int Rar5Decoder::Decode(const Member& m, const Sink& sink)
         if (n == 0)
             break;
         total += static_cast<uint64_t>(n);
+        // The sink sees the bytes past the declared size first: the writer stops the member
+        // on its own rule, and a test without a writer still ends here.
+        if (int rc = sink(buf.data(), static_cast<size_t>(n)); rc != ERAR_SUCCESS)
+            return rc;
         if (m.unpSizeKnown && total > m.unpSize) {
             Close();
             return ERAR_BAD_DATA;
         }
-        if (int rc = sink(buf.data(), static_cast<size_t>(n)); rc != ERAR_SUCCESS)
-            return rc;
     }
     return ERAR_SUCCESS;
 }

@@ -1,13 +1,12 @@
 // The library's C interface over the header walk and the two decoders; members reach the disk
-// through the member writer.
+// through one extraction folder per destination, whose rules every archive format shares.
 #include "turnex/unrar.h"
 
 #include "Blake2sp.h"
 #include "RarDecoders.h"
 #include "RarFormat.h"
 
-#include "base/MemberWriter.h"
-#include "base/SafeNames.h"
+#include "base/ExtractionFolder.h"
 
 #include <zlib.h>
 
@@ -16,6 +15,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <memory>
 #include <new>
 #include <sys/stat.h>
@@ -40,6 +40,13 @@ struct Handle {
     bool haveCur = false;
     std::unique_ptr<Rar4Decoder> d4;
     std::unique_ptr<Rar5Decoder> d5;
+    // One per destination, opened at its first extracted member: the files wait there until the
+    // walk reaches the end of the archive (or the archive is closed), then take their places.
+    std::map<std::string, std::unique_ptr<base::ExtractionFolder>> folders;
+    // Why the last call left members out, when the folder's rules or the system refused them.
+    std::string refusedName;
+    std::string refusalReason;
+    int refusedCount = 0;
 };
 
 void CopyField(char* field, size_t capacity, const std::string& value)
@@ -83,17 +90,54 @@ private:
     Blake2sp blake_;
 };
 
-// The library's result for a step of the member writer.
-int ResultOf(base::MemberWriteResult result)
+// The library's result for a step of the extraction folder.
+int ResultOf(const base::Outcome& outcome)
 {
-    switch (result) {
-    case base::MemberWriteResult::Ok: return ERAR_SUCCESS;
-    case base::MemberWriteResult::CannotWrite: return ERAR_EWRITE;
-    case base::MemberWriteResult::CannotFlush: return ERAR_ECLOSE;
-    case base::MemberWriteResult::CannotCreate:
-    case base::MemberWriteResult::CannotPlace: return ERAR_ECREATE;
+    switch (outcome.refusal) {
+    case base::Refusal::None: return ERAR_SUCCESS;
+    case base::Refusal::TooLarge:
+    case base::Refusal::NoSpace:
+    case base::Refusal::GrewPastSize:
+    case base::Refusal::CannotWrite: return ERAR_EWRITE;
+    case base::Refusal::CannotFlush: return ERAR_ECLOSE;
+    case base::Refusal::UnsafeName:
+    case base::Refusal::ThroughLink:
+    case base::Refusal::NotAFolder:
+    case base::Refusal::IsAFolder:
+    case base::Refusal::CannotCreate:
+    case base::Refusal::CannotPlace: return ERAR_ECREATE;
     }
     return ERAR_ECREATE;
+}
+
+void Refuse(Handle& h, const std::string& name, const std::string& reason)
+{
+    if (h.refusedCount++ == 0) {
+        h.refusedName = name;
+        h.refusalReason = reason;
+    }
+}
+
+// The outcome's code, its reason kept for RARGetLastRefusal when it failed.
+int Check(Handle& h, const std::string& name, const base::Outcome& outcome)
+{
+    if (!outcome)
+        Refuse(h, name, base::Describe(outcome));
+    return ResultOf(outcome);
+}
+
+// Places what every folder holds; the code of the first member that could not take its place.
+int FinishFolders(Handle& h)
+{
+    int rc = ERAR_SUCCESS;
+    for (auto& [dest, folder] : h.folders) {
+        for (const auto& [rel, outcome] : folder->Finish()) {
+            if (rc == ERAR_SUCCESS)
+                rc = ResultOf(outcome);
+            Refuse(h, rel, base::Describe(outcome));
+        }
+    }
+    return rc;
 }
 
 // A member's time on the disk: nothing when the archive does not store one.
@@ -185,13 +229,17 @@ int Decode(Handle& h, const Member& m, const Sink& sink)
     return h.d5->Decode(m, sink);
 }
 
-// Unpacks the member through the checker into out (or nowhere when out is null).
-int UnpackChecked(Handle& h, const Member& m, base::MemberWriter* out)
+// Unpacks the member through the checker into out (or nowhere when out is null). A write the
+// folder refuses ends the member with its outcome in failure.
+int UnpackChecked(Handle& h, const Member& m, base::MemberFile* out, base::Outcome& failure)
 {
     Checker check(m);
     int rc = Decode(h, m, [&](const uint8_t* data, size_t n) {
         check.Add(data, n);
-        return out ? ResultOf(out->Write(data, n)) : ERAR_SUCCESS;
+        if (!out)
+            return ERAR_SUCCESS;
+        failure = out->Write(data, n);
+        return ResultOf(failure);
     });
     if (rc == ERAR_SUCCESS && !check.Matches())
         rc = ERAR_BAD_DATA;
@@ -219,29 +267,21 @@ int LinkText(Handle& h, const Member& m, std::string& text)
     return rc;
 }
 
-// A hard link or file copy of RAR5 becomes an independent copy of a file already in the destination.
-int CopyWithin(const std::string& dest, const Member& m, const std::string& target, bool extract)
+// A hard link or file copy of RAR5 becomes an independent copy of a file already in the
+// destination, read from there without following links.
+int CopyWithin(Handle& h, base::ExtractionFolder& folder, const Member& m, const std::string& rel)
 {
-    auto fromRel = base::SafeRelativePath(m.linkTarget);
-    if (!fromRel)
-        return ERAR_ECREATE;
-    auto from = base::PrepareTarget(dest, *fromRel);
-    if (!from)
-        return ERAR_ECREATE;
-    int in = open(from->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (in < 0)
-        return ERAR_ECREATE;
+    auto fromRel = base::ExtractionFolder::CheckName(m.linkTarget);
+    const int in = fromRel ? folder.OpenForReading(*fromRel) : -1;
     struct stat st {};
-    if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(in);
+    if (in < 0 || fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (in >= 0)
+            close(in);
+        Refuse(h, m.name, "it is a copy of \"" + m.linkTarget + "\", which is not a file in the destination folder");
         return ERAR_ECREATE;
     }
-    if (!extract) {
-        close(in);
-        return ERAR_SUCCESS;
-    }
-    base::MemberWriter out;
-    int rc = ResultOf(out.Open(target));
+    base::MemberFile out;
+    int rc = Check(h, m.name, folder.OpenFile(rel, static_cast<uint64_t>(st.st_size), out));
     std::vector<uint8_t> buf(1 << 16);
     while (rc == ERAR_SUCCESS) {
         ssize_t n = read(in, buf.data(), buf.size());
@@ -251,12 +291,24 @@ int CopyWithin(const std::string& dest, const Member& m, const std::string& targ
             rc = ERAR_EREAD;
         if (n <= 0)
             break;
-        rc = ResultOf(out.Write(buf.data(), static_cast<size_t>(n)));
+        rc = Check(h, m.name, out.Write(buf.data(), static_cast<size_t>(n)));
     }
     close(in);
     if (rc == ERAR_SUCCESS)
-        rc = ResultOf(out.Commit(StampOf(m)));
+        rc = Check(h, m.name, out.Commit(StampOf(m)));
     return rc;
+}
+
+// The folder for a destination, opened at its first member; nothing when it cannot be opened.
+base::ExtractionFolder* FolderFor(Handle& h, const std::string& dest, const std::string& memberName)
+{
+    auto& folder = h.folders[dest];
+    if (!folder)
+        folder = std::make_unique<base::ExtractionFolder>(dest);
+    if (folder->IsOpen())
+        return folder.get();
+    Check(h, memberName, {base::Refusal::CannotCreate, folder->OpenError()});
+    return nullptr;
 }
 
 int Process(Handle& h, int operation, const char* destPath, const char* destName)
@@ -283,54 +335,60 @@ int Process(Handle& h, int operation, const char* destPath, const char* destName
     if (!m.isDir && m.link == LinkKind::None && !VersionSupported(h, m))
         return ERAR_UNKNOWN_FORMAT;
 
-    const std::string dest = destPath && *destPath ? destPath : ".";
-    std::string target;
-    std::string rel;
-    if (extract) {
-        if (destName && *destName) {
-            target = destName;
-            rel = target.substr(target.find_last_of('/') + 1);  // npos + 1 is 0
-        } else {
-            auto safe = base::SafeRelativePath(m.name);
-            if (!safe)
-                return ERAR_ECREATE;
-            rel = *safe;
-            if (m.isDir)
-                return base::PrepareFolder(dest, rel) ? ERAR_SUCCESS : ERAR_ECREATE;
-            auto prepared = base::PrepareTarget(dest, rel);
-            if (!prepared)
-                return ERAR_ECREATE;
-            target = *prepared;
+    if (!extract) {
+        if (m.isDir || m.link == LinkKind::HardLink || m.link == LinkKind::FileCopy)
+            return ERAR_SUCCESS;  // no data of their own to check
+        if (m.link != LinkKind::None) {
+            std::string text;
+            return LinkText(h, m, text);
         }
+        base::Outcome nothingWritten;
+        return UnpackChecked(h, m, nullptr, nothingWritten);
     }
+
+    // The member's place: by its stored name under destPath, or exactly at destName.
+    std::string dest = destPath && *destPath ? destPath : ".";
+    std::string name = m.name;
+    if (destName && *destName) {
+        const std::string target = destName;
+        const size_t slash = target.find_last_of('/');
+        dest = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+        name = target.substr(slash + 1);  // npos + 1 is 0
+    }
+    const auto rel = base::ExtractionFolder::CheckName(name);
+    if (!rel)
+        return Check(h, m.name, {base::Refusal::UnsafeName});
+    base::ExtractionFolder* folder = FolderFor(h, dest, m.name);
+    if (!folder)
+        return ERAR_ECREATE;
     if (m.isDir)
-        return ERAR_SUCCESS;
+        return Check(h, m.name, folder->MakeFolder(*rel));
 
     switch (m.link) {
     case LinkKind::None: break;
     case LinkKind::HardLink:
-    case LinkKind::FileCopy: return CopyWithin(dest, m, target, extract);
+    case LinkKind::FileCopy: return CopyWithin(h, *folder, m, *rel);
     default: {
         std::string text;
         if (int rc = LinkText(h, m, text); rc != ERAR_SUCCESS)
             return rc;
-        if (!extract)
-            return ERAR_SUCCESS;
-        if (!base::LinkStaysInside(rel, text))
-            return ERAR_ECREATE;
-        return ResultOf(base::PlaceSymlink(target, text));
+        return Check(h, m.name, folder->PlaceSymlink(*rel, text));
     }
     }
 
-    if (!extract)
-        return UnpackChecked(h, m, nullptr);
-    // The target is replaced only once the member's checksums matched.
-    base::MemberWriter out;
-    if (int rc = ResultOf(out.Open(target)); rc != ERAR_SUCCESS)
+    // The target is replaced only once the member's checksums matched, and then only when the
+    // walk reaches the end of the archive.
+    base::MemberFile out;
+    const auto declared = m.unpSizeKnown ? std::optional<uint64_t>(m.unpSize) : std::nullopt;
+    if (int rc = Check(h, m.name, folder->OpenFile(*rel, declared, out)); rc != ERAR_SUCCESS)
         return rc;
-    if (int rc = UnpackChecked(h, m, &out); rc != ERAR_SUCCESS)
+    base::Outcome writeFailure;
+    if (int rc = UnpackChecked(h, m, &out, writeFailure); rc != ERAR_SUCCESS) {
+        if (!writeFailure)
+            Check(h, m.name, writeFailure);
         return rc;
-    return ResultOf(out.Commit(StampOf(m)));
+    }
+    return Check(h, m.name, out.Commit(StampOf(m)));
 }
 
 }  // namespace
@@ -391,8 +449,15 @@ void* RAROpenArchive(RAROpenArchiveData* r)
 
 int RARCloseArchive(void* handle)
 {
-    delete static_cast<Handle*>(handle);
-    return ERAR_SUCCESS;
+    if (!handle)
+        return ERAR_SUCCESS;
+    std::unique_ptr<Handle> h(static_cast<Handle*>(handle));
+    try {
+        // What was extracted before a failure stays: it takes its place now.
+        return unrar::FinishFolders(*h);
+    } catch (...) {
+        return ERAR_ECLOSE;
+    }
 }
 
 int RARReadHeader(void* handle, RARHeaderData* hd)
@@ -402,8 +467,15 @@ int RARReadHeader(void* handle, RARHeaderData* hd)
     auto& h = *static_cast<Handle*>(handle);
     try {
         h.haveCur = false;
-        if (int rc = h.walker.Next(h.cur); rc != ERAR_SUCCESS)
+        h.refusedCount = 0;
+        if (int rc = h.walker.Next(h.cur); rc != ERAR_SUCCESS) {
+            // The whole archive was read: its files take their places now, and a file that
+            // cannot makes the archive a failure.
+            if (rc == ERAR_END_ARCHIVE)
+                if (int placed = unrar::FinishFolders(h); placed != ERAR_SUCCESS)
+                    return placed;
             return rc;
+        }
         h.haveCur = true;
         if (hd) {
             const auto& m = h.cur;
@@ -433,13 +505,29 @@ int RARProcessFile(void* handle, int operation, char* destPath, char* destName)
 {
     if (!handle)
         return ERAR_UNKNOWN;
+    auto& h = *static_cast<Handle*>(handle);
+    h.refusedCount = 0;
     try {
-        return unrar::Process(*static_cast<Handle*>(handle), operation, destPath, destName);
+        return unrar::Process(h, operation, destPath, destName);
     } catch (const std::bad_alloc&) {
         return ERAR_NO_MEMORY;
     } catch (...) {
         return ERAR_UNKNOWN;
     }
+}
+
+int RARGetLastRefusal(void* handle, char* name, int nameSize, char* reason, int reasonSize)
+{
+    if (!handle)
+        return 0;
+    const auto& h = *static_cast<Handle*>(handle);
+    if (h.refusedCount == 0)
+        return 0;
+    if (name && nameSize > 0)
+        unrar::CopyField(name, static_cast<size_t>(nameSize), h.refusedName);
+    if (reason && reasonSize > 0)
+        unrar::CopyField(reason, static_cast<size_t>(reasonSize), h.refusalReason);
+    return h.refusedCount;
 }
 
 }  // extern "C"

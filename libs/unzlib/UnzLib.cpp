@@ -1,14 +1,15 @@
 // The zip extractor library: UnzLibExec extracts the entries of an UnzipCommand's archive into
-// the current directory through libzip. Every file goes through the member writer and replaces
-// its target only once its checksum (for AES entries, its authentication code) matched, so a
-// damaged archive never destroys the file it was meant to replace; names that would leave the
-// folder are refused. Every file that is not extracted gets one skip call saying why.
+// the current directory through libzip. Every file goes through one extraction folder per run and
+// replaces its target only once its checksum (for AES entries, its authentication code) matched,
+// so a damaged archive never destroys the file it was meant to replace; names that would leave
+// the folder, symbolic links, and members too large for the disk are refused. Every file that is
+// not extracted gets one skip call saying why.
 #include "turnex/ZipRecords.h"
+#include "base/CaseFold.h"
 #include "base/CodePage.h"
+#include "base/ExtractionFolder.h"
 #include "base/Files.h"
-#include "base/MemberWriter.h"
 #include "base/Paths.h"
-#include "base/SafeNames.h"
 
 #include <nettle/hmac.h>
 #include <nettle/pbkdf2.h>
@@ -20,6 +21,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -80,7 +82,19 @@ std::string BareName(const std::string& name)
     return sep == std::string::npos ? name : name.substr(sep + 1);
 }
 
-std::string SystemReason(int error) { return error != 0 ? std::strerror(error) : "unknown error"; }
+// A name as a message shows it: a control character in it could break the lines of the box.
+std::string Printable(std::string text)
+{
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return text;
+}
+
+bool IsUnsafe(const base::Outcome& outcome)
+{
+    return outcome.refusal == base::Refusal::UnsafeName || outcome.refusal == base::Refusal::ThroughLink;
+}
 
 bool IsFolderName(const std::string& name) { return !name.empty() && (name.back() == '/' || name.back() == '\\'); }
 
@@ -244,9 +258,13 @@ public:
         }
         bool go = cb_.Call(acTotalFiles, 0, files, "").result != -1 &&
                   cb_.Call(acTotalSize, 0, static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX)), "").result != -1;
+        // A test writes nothing, so it needs no folder.
+        if (!test_)
+            folder_ = std::make_unique<base::ExtractionFolder>(dest_);
         for (zip_int64_t i = 0; go && i < n; ++i)
             go = Entry(static_cast<zip_uint64_t>(i));
         zip_discard(za_);
+        PlaceCommitted();
         cb_.Call(acEndOfBatch, 0, 0, "");
         return done_;
     }
@@ -328,40 +346,86 @@ private:
         return name;
     }
 
-    bool Skipped(const std::string& name, Skip kind, int32_t code, const std::string& why)
+    bool Skipped(std::string name, Skip kind, int32_t code, std::string why)
     {
+        name = Printable(std::move(name));
+        why = Printable(std::move(why));
         if (!why.empty() && !cb_.Message(why, code))
             return false;
         return cb_.Call(acSkipped, code, kind, name).result != -1;
     }
 
-    // Where a member goes: the native path to write, or why it cannot go anywhere.
-    struct Destination {
-        std::optional<std::string> path;
-        int error = 0;  // a system error number when the name is safe but no file can be made
-    };
-
-    Destination Target(const std::string& name)
+    // A member the extraction folder refused or could not finish, with the folder's reason.
+    bool Refused(const std::string& name, const base::Outcome& outcome)
     {
-        std::optional<std::string> rel;
-        if (dirNames_) {
-            rel = base::SafeRelativePath(name);
-        } else {
-            const std::string bare = BareName(name);
-            if (!bare.empty() && bare != "." && bare != "..")
-                rel = bare;
-        }
+        const bool unsafe = IsUnsafe(outcome);
+        return Skipped(name, unsafe ? skUnsafeName : skExtractError, unsafe ? erUnsafe : erWrite,
+                       "Cannot extract " + name + ": " + base::Describe(outcome));
+    }
+
+    // What the folder says when it could not be opened at all.
+    base::Outcome FolderFailure() const { return {base::Refusal::CannotCreate, folder_->OpenError()}; }
+
+    // The relative path a file member takes: without folder names only its last part counts.
+    std::optional<std::string> Target(const std::string& diskName) const
+    {
+        return base::ExtractionFolder::CheckName(dirNames_ ? diskName : BareName(diskName));
+    }
+
+    // A folder entry: made (when folder names are kept) so that an empty folder comes out too.
+    bool Folder(const std::string& name, const std::string& diskName)
+    {
+        if (!dirNames_ || test_)
+            return true;
+        const auto rel = base::ExtractionFolder::CheckName(diskName);
         if (!rel)
-            return {};
-        if (test_)
-            return {dest_ + "/" + *rel};
-        if (auto path = base::PrepareTarget(dest_, *rel))
-            return {path};
-        // A folder of that name is in the way: no unsafe name, just no room for the file.
+            return Refused(name, {base::Refusal::UnsafeName});
+        if (!folder_->IsOpen())
+            return Refused(name, FolderFailure());
+        if (const base::Outcome outcome = folder_->MakeFolder(*rel); !outcome)
+            return Refused(name, outcome);
+        return true;
+    }
+
+    // Unix links would let a later member, or the game, write outside the game folder; battle
+    // archives never need them, so they are refused like any other unsafe name.
+    bool IsSymlink(zip_uint64_t i)
+    {
+        zip_uint8_t opsys = 0;
+        zip_uint32_t attr = 0;
+        return zip_file_get_external_attributes(za_, i, 0, &opsys, &attr) == 0 && opsys == ZIP_OPSYS_UNIX &&
+               ((attr >> 16) & S_IFMT) == S_IFLNK;
+    }
+
+    // The modification time of the file rel already stands for (in any letter case, or written
+    // earlier in this run), or nothing when there is none.
+    std::optional<time_t> ExistingTime(const std::string& rel)
+    {
+        if (!folder_ || !folder_->IsOpen())
+            return std::nullopt;
+        const int fd = folder_->OpenForReading(rel);
+        if (fd < 0)
+            return std::nullopt;
         struct stat st {};
-        if (lstat((dest_ + "/" + *rel).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-            return {std::nullopt, EISDIR};
-        return {};
+        const bool known = fstat(fd, &st) == 0;
+        close(fd);
+        return known ? std::optional<time_t>(st.st_mtime) : std::nullopt;
+    }
+
+    // The committed members take their places; one that cannot is taken back from the count.
+    void PlaceCommitted()
+    {
+        if (!folder_)
+            return;
+        for (const auto& failed : folder_->Finish()) {
+            // The folder reports the path as it is on the disk, in the spelling it found there.
+            const std::string& rel = failed.first;
+            const auto member = std::find_if(committed_.rbegin(), committed_.rend(),
+                                             [&rel](const auto& c) { return base::EqualIgnoringCase(c.first, rel); });
+            --done_;
+            Refused(member != committed_.rend() ? member->second : rel, failed.second);
+        }
+        committed_.clear();
     }
 
     // True when the entry reads through to its end with its checksum under this password.
@@ -453,18 +517,16 @@ private:
         const auto [name, diskName] = NameOf(i);
         if (!Wanted(name, patterns_))
             return true;
-        if (IsFolderName(name)) {
-            if (dirNames_ && !test_)
-                if (auto rel = base::SafeRelativePath(diskName))
-                    base::PrepareFolder(dest_, *rel);
-            return true;
-        }
-        const Destination target = Target(diskName);
-        if (!target.path && target.error != 0)
-            return Skipped(name, skExtractError, erWrite,
-                           "Cannot create a file for " + name + ": " + SystemReason(target.error));
-        if (!target.path)
-            return Skipped(name, skUnsafeName, erUnsafe, "Unsafe name, not extracted: " + name);
+        if (IsFolderName(name))
+            return Folder(name, diskName);
+        const auto rel = Target(diskName);
+        if (!rel)
+            return Refused(name, {base::Refusal::UnsafeName});
+        if (IsSymlink(i))
+            return Skipped(name, skUnsafeName, erUnsafe,
+                           "Cannot extract " + name + ": it is a symbolic link, which could lead out of the folder");
+        if (folder_ && !folder_->IsOpen())
+            return Refused(name, FolderFailure());
         if (!zip_compression_method_supported(st.comp_method, 0))
             return Skipped(name, skUnknownMethod, erMethod,
                            "Cannot extract " + name + ": " + MethodText(st.comp_method) +
@@ -473,10 +535,10 @@ private:
         if (encrypted && !zip_encryption_method_supported(st.encryption_method, 0))
             return Skipped(name, skBadPassword, erPassword, "Cannot decrypt " + name + ": unsupported encryption");
 
-        struct stat old {};
-        const bool exists = !test_ && lstat(target.path->c_str(), &old) == 0;
+        const std::optional<time_t> existing = ExistingTime(*rel);
+        const bool exists = existing.has_value();
         const uint32_t entryTime = static_cast<uint32_t>(base::PackDosDateTime(st.mtime));
-        const uint32_t fileTime = exists ? static_cast<uint32_t>(base::PackDosDateTime(old.st_mtime)) : 0;
+        const uint32_t fileTime = exists ? static_cast<uint32_t>(base::PackDosDateTime(*existing)) : 0;
         const bool isOlder = exists && fileTime < entryTime;
         if (freshen_ && !exists)
             return true;  // freshening brings only files that are there already
@@ -488,6 +550,16 @@ private:
                 return false;
             if ((a.size & 0xFF) == 0)
                 return Skipped(name, skNoOverwrite, 0, "");
+        }
+
+        // Refused before anything is read when it could not be finished: too large, no room, no
+        // safe place for it. A test writes nothing.
+        base::MemberFile out;
+        if (folder_) {
+            const std::optional<uint64_t> declared =
+                (st.valid & ZIP_STAT_SIZE) ? std::optional<uint64_t>(st.size) : std::nullopt;
+            if (const base::Outcome outcome = folder_->OpenFile(*rel, declared, out); !outcome)
+                return Refused(name, outcome);
         }
 
         if (cb_.Call(acFileStart, 0, static_cast<int32_t>(std::min<zip_uint64_t>(st.size, INT32_MAX)), name).result ==
@@ -506,20 +578,14 @@ private:
         std::optional<bool> genuine;
         if (IsAes(st))
             genuine = Authentic(i, st, password);
-        return Write(f, st, name, *target.path, genuine, stop) && !stop;
+        return Write(f, st, name, *rel, folder_ ? &out : nullptr, genuine, stop) && !stop;
     }
 
-    // aesGenuine: for an AES entry, whether its authentication code matched.
-    bool Write(zip_file_t* f, const zip_stat_t& st, const std::string& name, const std::string& target,
-               std::optional<bool> aesGenuine, bool& stop)
+    // out: the member's file, or null for a test, which reads the entry through its checksum and
+    // writes nothing. aesGenuine: for an AES entry, whether its authentication code matched.
+    bool Write(zip_file_t* f, const zip_stat_t& st, const std::string& name, const std::string& rel,
+               base::MemberFile* out, std::optional<bool> aesGenuine, bool& stop)
     {
-        // A test reads the entry through its checksum and writes nothing.
-        base::MemberWriter out;
-        if (!test_ && out.Open(target) != base::MemberWriteResult::Ok) {
-            zip_fclose(f);
-            return Skipped(name, skExtractError, erWrite,
-                           "Cannot create a file for " + name + ": " + SystemReason(out.SystemError()));
-        }
         std::vector<char> buf(1 << 16);
         uLong crc = crc32(0, nullptr, 0);
         zip_uint64_t got = 0;
@@ -547,10 +613,12 @@ private:
                 break;
             crc = crc32(crc, reinterpret_cast<const Bytef*>(buf.data()), static_cast<uInt>(r));
             got += static_cast<zip_uint64_t>(r);
-            if (!test_ && out.Write(buf.data(), static_cast<size_t>(r)) != base::MemberWriteResult::Ok) {
-                zip_fclose(f);
-                return Skipped(name, skExtractError, erWrite,
-                               "Cannot write " + name + ": " + SystemReason(out.SystemError()));
+            if (out) {
+                // Also what stops a member that grows past what it declared.
+                if (const base::Outcome outcome = out->Write(buf.data(), static_cast<size_t>(r)); !outcome) {
+                    zip_fclose(f);
+                    return Refused(name, outcome);
+                }
             }
             if (cb_.Call(acProgress, 0, static_cast<int32_t>(r), "").result == -1) {
                 zip_fclose(f);
@@ -588,9 +656,11 @@ private:
                 return Skipped(name, skCrcError, erCrc, "Checksum error in " + name + what + ", not kept");
             }
         }
-        if (!test_ && out.Commit({st.mtime, std::nullopt}) != base::MemberWriteResult::Ok)
-            return Skipped(name, skExtractError, erWrite,
-                           "Cannot write " + name + ": " + SystemReason(out.SystemError()));
+        if (out) {
+            if (const base::Outcome outcome = out->Commit({st.mtime, std::nullopt}); !outcome)
+                return Refused(name, outcome);
+            committed_.emplace_back(rel, name);
+        }
         ++done_;
         return true;
     }
@@ -599,6 +669,9 @@ private:
     LibraryCallback cb_;
     zip_t* za_ = nullptr;
     std::string dest_;
+    std::unique_ptr<base::ExtractionFolder> folder_;
+    // Members committed and not yet in place: relative path and name as the callbacks give it.
+    std::vector<std::pair<std::string, std::string>> committed_;
     std::string password_;
     std::vector<std::string> patterns_;
     uint32_t passwordAsks_ = 0;

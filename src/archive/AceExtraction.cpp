@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 namespace archive {
 
@@ -17,6 +19,7 @@ struct AceLibrary {
     AceInitDllFn initDll = nullptr;
     AceReadArchiveDataFn readArchiveData = nullptr;
     AceExtractFn extract = nullptr;
+    AceGetExtractReportFn report = nullptr;  // optional: a library without it names no members
 };
 
 AceLibrary AceLibraryHandle;
@@ -45,6 +48,8 @@ bool LoadAceLibrary()
         reinterpret_cast<AceReadArchiveDataFn>(base::GetProcAddress(AceLibraryHandle.handle, "ACEReadArchiveData"));
     AceLibraryHandle.extract =
         reinterpret_cast<AceExtractFn>(base::GetProcAddress(AceLibraryHandle.handle, "ACEExtract"));
+    AceLibraryHandle.report =
+        reinterpret_cast<AceGetExtractReportFn>(base::GetProcAddress(AceLibraryHandle.handle, "ACEGetExtractReport"));
     if (!AceLibraryHandle.initDll || !AceLibraryHandle.readArchiveData || !AceLibraryHandle.extract) {
         // Without a console nobody reads this line; the message box that follows says enough.
         std::fputs("Could not find function in UnAceV2.Dll!\n", stdout);
@@ -77,6 +82,44 @@ int ExtractAceFiles(const std::string& archivePath, const std::string& destDir, 
     PutRecordNumber(record.data(), kAceExtractRecord.flags, flag);
     PutRecordAddress(record.data(), kAceExtractRecord.extraText, kEmptyText);
     return AceLibraryHandle.extract(archivePath.c_str(), record.data());
+}
+
+std::string AceExtractReport()
+{
+    if (!AceLibraryHandle.report)
+        return {};
+    const int32_t size = AceLibraryHandle.report(nullptr, 0);
+    if (size <= 0)
+        return {};
+    std::string text(static_cast<size_t>(size) + 1, '\0');
+    AceLibraryHandle.report(text.data(), size + 1);
+    text.resize(std::strlen(text.c_str()));
+    return text;
+}
+
+std::string AceLeftOutText(const std::string& report)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < report.size()) {
+        size_t end = report.find('\n', start);
+        if (end == std::string::npos)
+            end = report.size();
+        if (end > start)
+            lines.push_back(report.substr(start, end - start));
+        start = end + 1;
+    }
+    if (lines.empty())
+        return {};
+    // A box taller than the screen hides its own OK button: the rest are counted.
+    constexpr size_t kListed = 20;
+    const size_t listed = lines.size() > kListed + 1 ? kListed : lines.size();
+    std::string text = "\nNot extracted:";
+    for (size_t i = 0; i < listed; ++i)
+        text += "\n    " + lines[i];
+    if (listed < lines.size())
+        text += "\n    ... and " + std::to_string(lines.size() - listed) + " more.";
+    return text;
 }
 
 void FreeAceLibrary()
@@ -115,12 +158,15 @@ void ExtractAceArchive(const std::string& archivePath, const std::string& gameDi
         return;
     }
     int result = ExtractAceFiles(archivePath, gameDir, -1);
+    const std::string report = AceExtractReport();
     FreeAceLibrary();
-    // Success is claimed only for an extraction the library reported as done.
-    if (result == kAceOk)
+    // Success is claimed only for an extraction the library reported as done; a failure names
+    // the members left out, and why, under the library's result.
+    if (result == kAceOk && report.empty())
         Show("File(s) extracted succesfully(unace) !", "Success");
     else
-        Show(AceExtractErrorText(result), kCaptionExtractError);
+        Show(AceExtractErrorText(result == kAceOk ? kAceErrorWrite : result) + AceLeftOutText(report),
+             kCaptionExtractError);
 }
 
 }  // namespace archive

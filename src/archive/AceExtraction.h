@@ -15,9 +15,14 @@ void ExtractAceArchive(const std::string& archivePath, const std::string& gameDi
 bool LoadAceLibrary();
 int InitAceLibrary();
 int ExtractAceFiles(const std::string& archivePath, const std::string& destDir, int32_t flag);
+// What the last extraction left out, one member a line, as the library tells it ("" when it
+// cannot tell).
+std::string AceExtractReport();
 void FreeAceLibrary();
 
 // The message shown under "ACE Extract Error" for a failed extraction.
 std::string AceExtractErrorText(int result);
+// The lines added under that message for the members left out ("" when there are none).
+std::string AceLeftOutText(const std::string& report);
 
 }  // namespace archive

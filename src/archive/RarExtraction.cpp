@@ -7,6 +7,7 @@
 #include "turnex/unrar.h"
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace archive {
@@ -70,7 +71,17 @@ std::string MeaningOf(int code)
     return meaning + " (code " + std::to_string(code) + ")";
 }
 
-std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
+// Text from the archive in a message: a control character in it is shown as "?", so the message
+// keeps its lines and terminal codes stay inert.
+std::string Printable(std::string text)
+{
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return text;
+}
+
+std::string Quoted(const std::string& name) { return "\"" + Printable(name) + "\""; }
 
 constexpr const char* kNoEncryption = "turnex cannot unpack encrypted RAR archives.";
 constexpr const char* kNoVolumes = "turnex cannot unpack files split across volumes.";
@@ -122,6 +133,46 @@ std::string ReadFailureText(int code, const std::string& archiveName)
     return "turnex could not read the RAR archive " + Quoted(archiveName) + " to its end: " + MeaningOf(code) + ".";
 }
 
+// Members the library left out because the destination's rules or the system refused them.
+struct Refusal {
+    std::string member;
+    std::string reason;
+    int count = 0;
+};
+
+std::optional<Refusal> LastRefusal(void* handle)
+{
+    constexpr int kFieldSize = 4096;
+    std::vector<char> member(kFieldSize, '\0'), reason(kFieldSize, '\0');
+    const int count = RARGetLastRefusal(handle, member.data(), kFieldSize, reason.data(), kFieldSize);
+    if (count <= 0)
+        return std::nullopt;
+    return Refusal {std::string(member.data(), strnlen(member.data(), member.size())),
+                    std::string(reason.data(), strnlen(reason.data(), reason.size())), count};
+}
+
+std::string RefusalText(const Refusal& refusal, const std::string& archiveName)
+{
+    std::string text = Quoted(refusal.member) + " in the RAR archive " + Quoted(archiveName) +
+                       " was not unpacked: " + Printable(refusal.reason) + ".";
+    if (refusal.count == 2)
+        text += " One more file of it was not unpacked either.";
+    else if (refusal.count > 2)
+        text += " " + std::to_string(refusal.count - 1) + " more files of it were not unpacked either.";
+    return text;
+}
+
+// Closing puts the files extracted before a failure in place; when that fails too, the player
+// learns it with the failure.
+std::string WithCloseResult(std::string text, int closeResult)
+{
+    if (closeResult != ERAR_SUCCESS)
+        text +=
+            " Files unpacked before that could not all be put in the game directory either: " + MeaningOf(closeResult) +
+            ".";
+    return text;
+}
+
 void Show(const std::string& text, const char* caption) { base::TheDesktop().MessageBox(text, caption, base::MB_OK); }
 
 }  // namespace
@@ -161,17 +212,27 @@ void ExtractRarArchive(const std::string& archivePath, const std::string& gameDi
     while ((readResult = RARReadHeader(handle, &headerData)) == ERAR_SUCCESS) {
         int processResult = RARProcessFile(handle, RAR_EXTRACT, destPath.data(), nullptr);
         if (processResult != ERAR_SUCCESS) {
-            Show(ExtractFailureText(processResult, headerData, archiveName), kExtractCaption);
-            RARCloseArchive(handle);
+            const auto refusal = LastRefusal(handle);
+            const std::string text = refusal ? RefusalText(*refusal, archiveName)
+                                             : ExtractFailureText(processResult, headerData, archiveName);
+            Show(WithCloseResult(text, RARCloseArchive(handle)), kExtractCaption);
             return;
         }
     }
-    // Success only at the archive's true end: a header that could not be read is a failure.
-    if (readResult == ERAR_END_ARCHIVE)
-        Show("File(s) extracted succesfully(unrar) !", "Success");
+    // Success only at the archive's true end, with every file in place: a header that could not
+    // be read is a failure, and so is a file that could not take its place at the end.
+    const auto refusal = readResult == ERAR_END_ARCHIVE ? std::nullopt : LastRefusal(handle);
+    const int closeResult = RARCloseArchive(handle);
+    if (refusal)
+        Show(WithCloseResult(RefusalText(*refusal, archiveName), closeResult), kExtractCaption);
+    else if (readResult != ERAR_END_ARCHIVE)
+        Show(WithCloseResult(ReadFailureText(readResult, archiveName), closeResult), kReadCaption);
+    else if (closeResult != ERAR_SUCCESS)
+        Show("turnex could not put every file of the RAR archive " + Quoted(archiveName) +
+                 " in the game directory: " + MeaningOf(closeResult) + ".",
+             kExtractCaption);
     else
-        Show(ReadFailureText(readResult, archiveName), kReadCaption);
-    RARCloseArchive(handle);
+        Show("File(s) extracted succesfully(unrar) !", "Success");
 }
 
 }  // namespace archive

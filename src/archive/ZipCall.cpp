@@ -131,7 +131,7 @@ std::string SkipReason(UnZipSkipTypes kind, const std::string& member, const std
     case stBadPassword:
         return detail.empty() ? "wrong or missing password" : with("encrypted in a way turnex cannot decrypt");
     case stUnknownMethod: return with("packed with a compression method turnex cannot unpack");
-    case stUnsafeName: return "unsafe name: it would be written outside the game folder";
+    case stUnsafeName: return detail.empty() ? "unsafe name: it would be written outside the game folder" : detail;
     case stCrcError: return "damaged: its checksum does not match, so it was not kept";
     case stExtractError: return with("could not be unpacked");
     }

@@ -1,6 +1,11 @@
 #include "MemberWriter.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <ctime>
+#include <dirent.h>
+#include <string_view>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -42,6 +47,39 @@ std::string MakeUnderFreshName(const std::string& folder, const std::function<bo
 }
 
 }  // namespace
+
+namespace {
+
+bool IsRewriteTemporaryName(const std::string& name)
+{
+    constexpr std::string_view prefix = ".turnex-";
+    if (name.size() != prefix.size() + 16 || name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+}
+
+}  // namespace
+
+int RemoveAbandonedTemporaries(const std::string& folder, long maxAgeSeconds)
+{
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    const std::time_t now = std::time(nullptr);
+    int removed = 0;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        struct stat st {};
+        if (!IsRewriteTemporaryName(name) || fstatat(dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            S_ISDIR(st.st_mode) || now - st.st_mtime <= maxAgeSeconds)
+            continue;
+        if (unlinkat(dirfd(dir), name.c_str(), 0) == 0)
+            ++removed;
+    }
+    closedir(dir);
+    return removed;
+}
 
 bool FlushToDisk(int fd)
 {
@@ -134,19 +172,6 @@ void MemberWriter::Discard()
     if (!temp_.empty())
         unlink(temp_.c_str());
     temp_.clear();
-}
-
-MemberWriteResult PlaceSymlink(const std::string& target, const std::string& linkText)
-{
-    const std::string temp = MakeUnderFreshName(
-        FolderOf(target), [&](const std::string& name) { return symlink(linkText.c_str(), name.c_str()) == 0; });
-    if (temp.empty())
-        return MemberWriteResult::CannotCreate;
-    if (rename(temp.c_str(), target.c_str()) != 0) {
-        unlink(temp.c_str());
-        return MemberWriteResult::CannotPlace;
-    }
-    return MemberWriteResult::Ok;
 }
 
 }  // namespace base

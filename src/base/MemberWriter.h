@@ -2,8 +2,8 @@
 // The one way a file reaches the disk whole, whether an archive member or one of the program's
 // own files: its bytes go to a temporary file beside the target, which takes the target's place
 // only on Commit, stamped and flushed. Until then, and whenever a step fails, the old file stays
-// as it was and the temporary file is removed. Rules about where members may land (names,
-// folders, symlinks out of the destination) come before Open: see SafeNames.h.
+// as it was and the temporary file is removed. Archive members go through ExtractionFolder,
+// which adds the rules of where they may land.
 #include <cstddef>
 #include <ctime>
 #include <optional>
@@ -56,12 +56,13 @@ private:
     std::optional<mode_t> replacedMode_;
 };
 
+// Removes the hidden temporary files of whole-file rewrites (".turnex-" and 16 hex digits) that a
+// run killed in the middle of a write left in folder, when they are older than maxAgeSeconds (a
+// younger one may belong to a copy of turnex writing at this moment). Returns how many went.
+int RemoveAbandonedTemporaries(const std::string& folder, long maxAgeSeconds);
+
 // The one flush rule: every file is flushed to the disk before it takes its name (or, for a
 // stream, before it is reported written). False when the data may not have reached the disk.
 bool FlushToDisk(int fd);
-
-// Places a symlink at target (a native path from PrepareTarget), replacing a file or link there.
-// The link text must have passed LinkStaysInside.
-MemberWriteResult PlaceSymlink(const std::string& target, const std::string& linkText);
 
 }  // namespace base

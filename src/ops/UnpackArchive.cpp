@@ -35,8 +35,14 @@ std::string ZipOutcomeText(const std::string& archiveName, const ZipComponent& z
                        (members == 1 ? " member was" : " members were") + " extracted into the game folder.";
     if (!zip.SkippedMembers.empty()) {
         text += "\nNot extracted:";
-        for (const auto& member : zip.SkippedMembers)
-            text += "\n    " + member.name + ": " + member.reason;
+        // A box taller than the screen hides its own OK button: the rest are counted.
+        constexpr size_t kListed = 20;
+        const size_t count = zip.SkippedMembers.size();
+        const size_t listed = count > kListed + 1 ? kListed : count;
+        for (size_t i = 0; i < listed; ++i)
+            text += "\n    " + zip.SkippedMembers[i].name + ": " + zip.SkippedMembers[i].reason;
+        if (listed < count)
+            text += "\n    ... and " + std::to_string(count - listed) + " more.";
     } else if (!zip.LastLibraryMessage().empty()) {
         text += "\n" + zip.LastLibraryMessage();
     }

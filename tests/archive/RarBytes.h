@@ -2,6 +2,7 @@
 // Little-endian fields, RAR5 variable-length integers and CRC32, and the minimal stored RAR
 // archives that tests and benchmarks write byte by byte (no RAR writer exists on this system).
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 #include <zlib.h>
@@ -42,9 +43,10 @@ struct Entry {
     std::string redirTarget;
     unsigned unpVer = 20;  // RAR 1.5-4 compression version; RAR5: the version bits of the compression field
     unsigned method = 0x30;
-    std::string comment;      // RAR 1.5-4: a RAR 1.5-2.0 file comment, stored inside the file header
-    bool encrypted = false;   // flagged only: the data stays plain
-    bool splitAfter = false;  // continues in the next volume
+    std::string comment;                   // RAR 1.5-4: a RAR 1.5-2.0 file comment, stored inside the file header
+    bool encrypted = false;                // flagged only: the data stays plain
+    bool splitAfter = false;               // continues in the next volume
+    std::optional<uint64_t> declaredSize;  // an unpacked size other than the data's, as a forged header claims
 };
 
 inline Entry File(const std::string& name, const std::string& data)
@@ -102,11 +104,14 @@ inline std::string Rar4(const std::vector<Entry>& entries, unsigned mainFlags = 
     out += Block4(main);
     for (const auto& e : entries) {
         const std::string comment = e.comment.empty() ? std::string() : CommentBlock4(e.comment);
+        const uint64_t unpSize = e.declaredSize.value_or(e.data.size());
+        const bool large = unpSize > 0xFFFFFFFFu;  // the high halves of both sizes follow the attributes
         std::string h("\x74", 1);
-        Put16(h, 0x8000 | (e.splitAfter ? 0x02 : 0) | (e.encrypted ? 0x04 : 0) | (comment.empty() ? 0 : 0x08));
-        Put16(h, 32 + e.name.size() + comment.size());
+        Put16(h, 0x8000 | (e.splitAfter ? 0x02 : 0) | (e.encrypted ? 0x04 : 0) | (comment.empty() ? 0 : 0x08) |
+                     (large ? 0x100 : 0));
+        Put16(h, (large ? 40 : 32) + e.name.size() + comment.size());
         Put32(h, e.data.size());
-        Put32(h, e.data.size());
+        Put32(h, unpSize & 0xFFFFFFFFu);
         h += e.symlink ? '\x03' : '\x02';
         Put32(h, Crc(e.data));
         Put32(h, 0x5A210000);  // 2025-01-01
@@ -114,6 +119,10 @@ inline std::string Rar4(const std::vector<Entry>& entries, unsigned mainFlags = 
         h += static_cast<char>(e.method);
         Put16(h, e.name.size());
         Put32(h, e.symlink ? 0xA1FF : 0x20);
+        if (large) {
+            Put32(h, 0);
+            Put32(h, static_cast<uint32_t>(unpSize >> 32));
+        }
         h += e.name;
         // A file comment is left out of the header CRC, as RAR 1.5-2.0 archives have it.
         out += Block4(h) + comment + e.data;
@@ -174,7 +183,7 @@ inline std::string Rar5(const std::vector<Entry>& entries, unsigned archiveFlags
             PutVint(h, extra.size());
         PutVint(h, e.data.size());
         PutVint(h, 0x04);
-        PutVint(h, e.data.size());
+        PutVint(h, e.declaredSize.value_or(e.data.size()));
         PutVint(h, e.redirType == 1 ? 0xA1FF : 0x81A4);
         Put32(h, Crc(e.data));
         PutVint(h, e.unpVer == 20 ? 0 : e.unpVer | (e.method - 0x30) << 7);

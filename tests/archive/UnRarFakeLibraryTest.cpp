@@ -3,6 +3,7 @@
 // what the front end handed over.
 #include "turnex/unrar.h"
 
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <string>
@@ -25,6 +26,9 @@ unsigned commentState = 0;
 std::string comment;
 std::deque<int> headerResults;
 std::deque<int> processResults;
+int closeResult = 0;
+std::string refusedName, refusalReason;
+int refusedCount = 0;
 FakeUnRarLog log;
 int handle;  // its address is the handle
 
@@ -37,8 +41,19 @@ FAKE_EXPORT void FakeUnRarReset(int result)
     comment.clear();
     headerResults.clear();
     processResults.clear();
+    closeResult = 0;
+    refusedCount = 0;
     log = {};
 }
+
+// What RARGetLastRefusal answers from now on, and what RARCloseArchive returns.
+FAKE_EXPORT void FakeUnRarSetRefusal(int count, const char* name, const char* reason)
+{
+    refusedCount = count;
+    refusedName = name;
+    refusalReason = reason;
+}
+FAKE_EXPORT void FakeUnRarSetCloseResult(int result) { closeResult = result; }
 
 FAKE_EXPORT void FakeUnRarSetComment(unsigned state, const char* text)
 {
@@ -71,7 +86,7 @@ FAKE_EXPORT void* RAROpenArchive(RAROpenArchiveData* r)
 FAKE_EXPORT int RARCloseArchive(void*)
 {
     ++log.closes;
-    return 0;
+    return closeResult;
 }
 
 FAKE_EXPORT int RARReadHeader(void*, RARHeaderData* h)
@@ -98,4 +113,13 @@ FAKE_EXPORT int RARProcessFile(void*, int operation, char* destPath, char* destN
     int r = processResults.front();
     processResults.pop_front();
     return r;
+}
+
+FAKE_EXPORT int RARGetLastRefusal(void*, char* name, int nameSize, char* reason, int reasonSize)
+{
+    if (refusedCount > 0) {
+        std::snprintf(name, static_cast<size_t>(nameSize), "%s", refusedName.c_str());
+        std::snprintf(reason, static_cast<size_t>(reasonSize), "%s", refusalReason.c_str());
+    }
+    return refusedCount;
 }

@@ -20,6 +20,8 @@ void FakeUnRarReset(int openResult);
 void FakeUnRarSetComment(unsigned state, const char* text);
 void FakeUnRarPushHeader(int result);
 void FakeUnRarPushProcess(int result);
+void FakeUnRarSetRefusal(int count, const char* name, const char* reason);
+void FakeUnRarSetCloseResult(int result);
 const FakeUnRarLog* FakeUnRarGetLog();
 }
 
@@ -199,4 +201,63 @@ TEST(UnRarFake, CommentFillingTheWholeBufferIsCutAtItsEnd)
     archive::ExtractRarArchive("/incoming/turn.rar", "/games/iron");
     ASSERT_EQ(desktop.shown.size(), 2u);
     EXPECT_EQ(desktop.shown[0].text, std::string(16384, 'c'));
+}
+
+TEST(UnRarFake, RefusedMembersAreNamedWithTheReasonInsteadOfTheCode)
+{
+    struct Case {
+        int headerResult, processResult, count;
+        std::string text, caption;
+    };
+    // A control character of the name is shown as "?".
+    const std::string refused = "\"maps/Turn?07.bte\" in the RAR archive \"turn.rar\" was not unpacked: unsafe name.";
+    const std::vector<Case> cases = {
+        {ERAR_SUCCESS, ERAR_ECREATE, 1, refused, "unRAR - Extract error"},
+        {ERAR_SUCCESS, ERAR_EWRITE, 2, refused + " One more file of it was not unpacked either.",
+         "unRAR - Extract error"},
+        // A file that could not take its place when the walk reached the end of the archive.
+        {ERAR_ECREATE, ERAR_SUCCESS, 3, refused + " 2 more files of it were not unpacked either.",
+         "unRAR - Extract error"},
+    };
+    for (const auto& c : cases) {
+        ScriptedDesktop desktop;
+        FakeUnRarReset(0);
+        FakeUnRarPushHeader(0);
+        FakeUnRarPushHeader(c.headerResult == ERAR_SUCCESS ? 0 : c.headerResult);
+        FakeUnRarPushProcess(c.processResult);
+        FakeUnRarSetRefusal(c.count,
+                            "maps/Turn\x1B"
+                            "07.bte",
+                            "unsafe name");
+        archive::ExtractRarArchive("/incoming/turn.rar", "/games/iron");
+        EXPECT_EQ(Boxes(desktop), (std::vector<Box> {{c.text, c.caption}})) << c.count;
+        EXPECT_EQ(FakeUnRarGetLog()->closes, 1);
+    }
+}
+
+TEST(UnRarFake, FilesThatCannotTakeTheirPlaceAtCloseAreToldToo)
+{
+    {
+        // After a failing member: both in one message.
+        ScriptedDesktop desktop;
+        FakeUnRarReset(0);
+        FakeUnRarPushHeader(0);
+        FakeUnRarPushProcess(ERAR_BAD_DATA);
+        FakeUnRarSetCloseResult(ERAR_EWRITE);
+        archive::ExtractRarArchive("/incoming/turn.rar", "/games/iron");
+        EXPECT_EQ(Boxes(desktop), (std::vector<Box> {{"File CRC error Files unpacked before that could not all be put "
+                                                      "in the game directory either: write error (code 19).",
+                                                      "unRAR - Extract error"}}));
+    }
+    {
+        // After the whole archive: no success message.
+        ScriptedDesktop desktop;
+        FakeUnRarReset(0);
+        FakeUnRarPushHeader(0);
+        FakeUnRarSetCloseResult(ERAR_ECREATE);
+        archive::ExtractRarArchive("/incoming/turn.rar", "/games/iron");
+        EXPECT_EQ(Boxes(desktop), (std::vector<Box> {{"turnex could not put every file of the RAR archive \"turn.rar\" "
+                                                      "in the game directory: a file could not be created (code 16).",
+                                                      "unRAR - Extract error"}}));
+    }
 }

@@ -213,16 +213,65 @@ TEST(UnRarFrontEnd, TruncatedArchiveKeepsTheMembersBeforeTheDamage)
     EXPECT_FALSE(fs::exists(game / "testdir/LibarchiveAddingTest.html"));
 }
 
-TEST(UnRarFrontEnd, PathTraversalIsACreateErrorAndWritesNothingOutside)
+TEST(UnRarFrontEnd, PathTraversalIsRefusedAndWritesNothingOutside)
 {
     REQUIRE_CORPUS();
     TempDir root;
     fs::create_directory(root / "game");
     ScriptedDesktop desktop;
     archive::ExtractRarArchive(kData + "/r3_dotdot_name.rar", root / "game");
-    EXPECT_EQ(ShownBoxes(desktop), (Boxes {{" File create error", "unRAR - Extract error"}}));
+    EXPECT_EQ(ShownBoxes(desktop),
+              (Boxes {{"\"../extract_evil/pwned.txt\" in the RAR archive \"r3_dotdot_name.rar\" was "
+                       "not unpacked: its name is unsafe (it leads out of the folder, holds control "
+                       "characters, or is too long or too deep).",
+                       "unRAR - Extract error"}}));
     EXPECT_FALSE(fs::exists(root / "extract_evil"));
     EXPECT_TRUE(fs::is_empty(root / "game"));
+}
+
+TEST(UnRarFrontEnd, RefusedMemberIsNamedWithTheReasonAndTheFilesBeforeItStay)
+{
+    using rarbytes::File;
+    auto declaring = [](rarbytes::Entry e, uint64_t size) {
+        e.declaredSize = size;
+        return e;
+    };
+    const std::string start = " in the RAR archive \"turn07.rar\" was not unpacked: ";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        // A link to the game folder itself, then a link through it that would replace the turn file.
+        {rarbytes::Rar5({File("maps/Island.map", "map"), rarbytes::Redirect5("up", 1, "."),
+                         rarbytes::Redirect5("up/Turn07.bte", 1, "../x"), File("After.bte", "x")}),
+         "\"up/Turn07.bte\"" + start + "it would be written through a link, or point out of the folder."},
+        {rarbytes::Rar4({File("maps/Island.map", "map"), rarbytes::Symlink4("up", "."),
+                         rarbytes::Symlink4("up/Turn07.bte", "../x"), File("After.bte", "x")}),
+         "\"up/Turn07.bte\"" + start + "it would be written through a link, or point out of the folder."},
+        {rarbytes::Rar4({File("maps/Island.map", "map"),
+                         File("x/Turn\x1B"
+                              "07.bte",
+                              "x"),
+                         File("After.bte", "x")}),
+         "\"x/Turn?07.bte\"" + start +
+             "its name is unsafe (it leads out of the folder, holds control characters, or is too long or too deep)."},
+        {rarbytes::Rar5({File("maps/Island.map", "map"), declaring(File("Turn07.bte", "x"), uint64_t {5} << 30),
+                         File("After.bte", "x")}),
+         "\"Turn07.bte\"" + start + "it declares 5.0 GB, more than the 1.0 GB a member may hold."},
+        {rarbytes::Rar5({File("maps/Island.map", "map"), declaring(File("Turn07.bte", std::string(3000, 'F')), 1000),
+                         File("After.bte", "x")}),
+         "\"Turn07.bte\"" + start + "it grew past the 1000 bytes it declares; the archive is damaged or forged."},
+    };
+    for (const auto& [bytes, text] : cases) {
+        SCOPED_TRACE(text);
+        TempDir tmp;
+        TempDir::Write(tmp / "turn07.rar", bytes);
+        TempDir::Write(tmp / "game/Turn07.bte", "good turn");
+        ScriptedDesktop desktop;
+        archive::ExtractRarArchive(tmp / "turn07.rar", tmp / "game");
+        EXPECT_EQ(ShownBoxes(desktop), (Boxes {{text, "unRAR - Extract error"}}));
+        EXPECT_EQ(TempDir::Read(tmp / "game/maps/Island.map"), "map");
+        EXPECT_FALSE(fs::exists(tmp / "game/After.bte"));  // after the refused one: not attempted
+        EXPECT_EQ(TempDir::Read(tmp / "game/Turn07.bte"), "good turn");
+        EXPECT_FALSE(fs::exists(tmp / "x"));
+    }
 }
 
 TEST(UnRarFrontEnd, MissingNextVolumeNamesTheMemberThatContinuesThere)

@@ -5,6 +5,7 @@
 
 #include "RarBytes.h"
 #include "SharedCorpus.h"
+#include "base/ExtractionFolder.h"
 #include "turnex/unrar.h"
 
 #include <QCryptographicHash>
@@ -175,7 +176,7 @@ TEST_P(UnRarCorpus, GivesWhatTheManifestSays)
         EXPECT_EQ(walked, listed);
         // No temporary file is left behind.
         for (const auto& e : fs::recursive_directory_iterator(tmp.path()))
-            EXPECT_EQ(e.path().filename().string().rfind(".unrar", 0), std::string::npos) << e.path();
+            EXPECT_FALSE(e.path().filename().string().ends_with(base::kPartSuffix)) << e.path();
         return;
     }
     std::string name = row.member;
@@ -328,7 +329,7 @@ TEST(UnRarLibrary, DamagedDataNeverReplacesAGoodFile)
     EXPECT_EQ(r["testdir/test.txt"], ERAR_SUCCESS);
     EXPECT_FALSE(fs::exists(tmp / "tested"));
     for (const auto& e : fs::directory_iterator(tmp / "dest"))
-        EXPECT_EQ(e.path().filename().string().rfind(".unrar", 0), std::string::npos);
+        EXPECT_FALSE(e.path().filename().string().ends_with(base::kPartSuffix)) << e.path();
 }
 
 TEST(UnRarLibrary, BrokenHeadersAreBadData)
@@ -552,4 +553,34 @@ TEST(UnRarLibrary, EncryptionIsReportedAsAMissingPassword)
         EXPECT_FALSE(fs::exists(tmp / (layout + "/locked.bte")));
         EXPECT_EQ(ExtractAll(tmp / (layout + ".rar"), tmp / layout, RAR_TEST)["locked.bte"], ERAR_MISSING_PASSWORD);
     }
+}
+
+TEST(UnRarLibrary, DestinationNameIsWhereTheMemberLandsUnderTheSameRules)
+{
+    TempDir tmp;
+    fs::create_directories(tmp / "game");
+    TempDir::Write(tmp / "game/Turn07.bte", "good turn");
+    TempDir::Write(tmp / "a.rar", Rar5({File("stored/name.bte", "new turn"), File("other.bte", "x")}));
+    Opened o = Open(tmp / "a.rar");
+    ASSERT_NE(o.handle, nullptr);
+    RARHeaderData h {};
+    ASSERT_EQ(RARReadHeader(o.handle, &h), ERAR_SUCCESS);
+    std::string exact = tmp / "game/TURN07.BTE";
+    EXPECT_EQ(RARProcessFile(o.handle, RAR_EXTRACT, nullptr, exact.data()), ERAR_SUCCESS);
+    ASSERT_EQ(RARReadHeader(o.handle, &h), ERAR_SUCCESS);
+    std::string unsafe = tmp / "game/bad\nname.bte";
+    EXPECT_EQ(RARProcessFile(o.handle, RAR_EXTRACT, nullptr, unsafe.data()), ERAR_ECREATE);
+    char name[64], reason[256];
+    EXPECT_EQ(RARGetLastRefusal(o.handle, name, sizeof name, reason, sizeof reason), 1);
+    EXPECT_STREQ(name, "other.bte");
+    EXPECT_EQ(reason, base::Describe({base::Refusal::UnsafeName}));
+    // Cut to the field, never past it.
+    EXPECT_EQ(RARGetLastRefusal(o.handle, name, 4, reason, 8), 1);
+    EXPECT_STREQ(name, "oth");
+    EXPECT_EQ(std::strlen(reason), 7u);
+    EXPECT_EQ(RARReadHeader(o.handle, &h), ERAR_END_ARCHIVE);
+    EXPECT_EQ(RARGetLastRefusal(o.handle, name, sizeof name, reason, sizeof reason), 0);
+    RARCloseArchive(o.handle);
+    EXPECT_EQ(TempDir::Read(tmp / "game/Turn07.bte"), "new turn");
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp / "game"), {}), 1);
 }

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <filesystem>
 #include <sys/resource.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -176,14 +177,20 @@ TEST(MemberWriter, ASymlinkAtTheTargetIsReplacedNotWrittenThrough)
     EXPECT_EQ(TempDir::Read(tmp / "outside/keep.txt"), "outside");
 }
 
-TEST(MemberWriter, SymlinksArePlacedOverWhatWasThere)
+TEST(MemberWriter, AbandonedRewriteTemporariesGoWhenOldEnough)
 {
     TempDir tmp;
-    TempDir::Write(tmp / "data.bte", "data");
-    TempDir::Write(tmp / "link", "a file before");
-    ASSERT_EQ(base::PlaceSymlink(tmp / "link", "data.bte"), MemberWriteResult::Ok);
-    EXPECT_EQ(fs::read_symlink(tmp / "link"), "data.bte");
-    EXPECT_EQ(TempDir::Read(tmp / "link"), "data");
-    EXPECT_EQ(base::PlaceSymlink(tmp / "missing/link", "data.bte"), MemberWriteResult::CannotCreate);
-    EXPECT_EQ(Leftovers(tmp.path(), {"data.bte", "link"}), std::vector<std::string> {});
+    const std::string stale = tmp / ".turnex-0123456789abcdef";
+    const std::string fresh = tmp / ".turnex-fedcba9876543210";
+    TempDir::Write(stale, "half a note");
+    TempDir::Write(fresh, "a note being saved now");
+    TempDir::Write(tmp / ".turnex-notes", "not one of ours");
+    TempDir::Write(tmp / "user.dat", "notes");
+    const struct timespec old[2] = {{std::time(nullptr) - 3600, 0}, {std::time(nullptr) - 3600, 0}};
+    for (const std::string& name : {stale, tmp / ".turnex-notes", tmp / "user.dat"})
+        utimensat(AT_FDCWD, name.c_str(), old, 0);
+    EXPECT_EQ(base::RemoveAbandonedTemporaries(tmp.path(), 600), 1);
+    EXPECT_FALSE(fs::exists(stale));
+    for (const std::string& kept : {fresh, tmp / ".turnex-notes", tmp / "user.dat"})
+        EXPECT_TRUE(fs::exists(kept)) << kept;
 }

@@ -223,11 +223,57 @@ with zipfile.ZipFile('in/Unsafe.zip', 'w') as z:
 zipfile.ZipFile('in/Empty.zip', 'w').close()
 )");
     Unpack("Unsafe.zip");
-    EXPECT_EQ(desktop.Errors(), (std::vector<std::string> {"Unsafe.zip: 1 of 2 members were extracted into the game "
-                                                           "folder.\nNot extracted:\n    ..: unsafe name: it would be "
-                                                           "written outside the game folder"}));
+    EXPECT_EQ(desktop.Errors(),
+              (std::vector<std::string> {"Unsafe.zip: 1 of 2 members were extracted into the game "
+                                         "folder.\nNot extracted:\n    ..: its name is unsafe (it leads out of the "
+                                         "folder, holds control characters, or is too long or too deep)"}));
     desktop.shown.clear();
     Unpack("Empty.zip");
     EXPECT_EQ(desktop.Errors(), (std::vector<std::string> {"Empty.zip holds no files: nothing was extracted."}));
     EXPECT_EQ(desktop.Messages().size(), 1u);
+}
+
+TEST_F(UnpackArchiveTest, AVeryLongListOfMembersLeftOutIsCountedNotShownWhole)
+{
+    Python(tmp, R"(import zipfile
+with zipfile.ZipFile('in/Many.zip', 'w') as z:
+    z.writestr('Turn07.bte', 'turn')
+    for i in range(30):
+        z.writestr('sub%02d/..' % i, 'escape')
+)");
+    Unpack("Many.zip");
+    ASSERT_EQ(desktop.Errors().size(), 1u);
+    const std::string text = desktop.Errors()[0];
+    EXPECT_EQ(text.rfind("Many.zip: 1 of 31 members were extracted", 0), 0u) << text;
+    EXPECT_NE(text.find("sub19\\..: its name is unsafe"), std::string::npos) << text;
+    EXPECT_EQ(text.find("sub20\\.."), std::string::npos) << text;
+    EXPECT_NE(text.find("\n    ... and 10 more."), std::string::npos) << text;
+}
+
+// A member that declares more than any battle file, and one with an escape sequence in its name:
+// both are refused, and the box says which and why, while the good old turn stays.
+TEST_F(UnpackArchiveTest, TheBoxListsEachRefusedMemberWithItsReason)
+{
+    Python(tmp, R"(import struct, zipfile
+with zipfile.ZipFile('in/Turn07.zip', 'w', zipfile.ZIP_DEFLATED) as z:
+    z.writestr('Turn07.bte', bytes(4096))
+    z.writestr('Turn\x1b[2J08.bte', 'escape')
+    z.writestr('Notes.txt', 'notes')
+data = bytearray(open('in/Turn07.zip', 'rb').read())
+for sig, size_at in ((b'PK\x03\x04', 22), (b'PK\x01\x02', 24)):
+    struct.pack_into('<I', data, data.find(sig) + size_at, 2 << 30)  # Turn07.bte comes first
+open('in/Turn07.zip', 'wb').write(data)
+)");
+    TempDir::Write(tmp / "game/Turn07.bte", "last turn");
+    Unpack("Turn07.zip");
+    EXPECT_EQ(desktop.Errors(), (std::vector<std::string> {
+                                    "Turn07.zip: 1 of 3 members were extracted into the game folder.\n"
+                                    "Not extracted:\n"
+                                    "    Turn07.bte: could not be unpacked (it declares 2.0 GB, more than the 1.0 GB "
+                                    "a member may hold)\n"
+                                    "    Turn?[2J08.bte: its name is unsafe (it leads out of the folder, holds control "
+                                    "characters, or is too long or too deep)"}));
+    EXPECT_EQ(desktop.Messages().size(), 1u);
+    EXPECT_EQ(TempDir::Read(tmp / "game/Turn07.bte"), "last turn");
+    EXPECT_EQ(TempDir::Read(tmp / "game/Notes.txt"), "notes");
 }

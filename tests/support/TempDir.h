@@ -2,9 +2,11 @@
 // A temporary folder for one test, removed afterwards, with small helpers for writing files.
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 class TempDir {
 public:
@@ -22,6 +24,24 @@ public:
     {
         std::ifstream in(file, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // The names in folder, links and folders included, one level deep, sorted.
+    static std::vector<std::string> Names(const std::string& folder)
+    {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // Every file and folder below folder, as relative paths, sorted.
+    static std::vector<std::string> Listing(const std::string& folder)
+    {
+        std::vector<std::string> out;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
+            out.push_back(e.path().lexically_relative(folder).string());
+        std::sort(out.begin(), out.end());
+        return out;
     }
 
 private:
