@@ -165,7 +165,9 @@ int RunClient(std::vector<std::string> args)
     return 0;
 }
 
-// A path of the program (drive letters, backslashes, Windows-1252) as an absolute native path.
+// A path of the program (drive letters, backslashes, Windows-1252) as an absolute native path
+// with every link resolved: a drive letter leads through the Wine prefix's dosdevices link, and
+// the mail client would otherwise show and attach that link's name ("d:") instead of the file's.
 std::string AttachmentPath(const char* programPath)
 {
     std::string path = base::NativePath(programPath);
@@ -175,6 +177,9 @@ std::string AttachmentPath(const char* programPath)
         if (getcwd(cwd, sizeof cwd))
             path = std::string(cwd) + "/" + path;
     }
+    // A path that does not resolve stays as it is; the existence check after this reports it.
+    if (std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free); real)
+        path = real.get();
     return path;
 }
 

@@ -3,6 +3,7 @@
 #include "base/Errors.h"
 #include "base/Files.h"
 #include "base/ProgramDir.h"
+#include "base/StoreLock.h"
 
 #include <algorithm>
 #include <array>
@@ -39,17 +40,41 @@ void SetComment(Record& r, std::string_view text)
     std::fill(r.begin() + static_cast<std::ptrdiff_t>(L::Comment + n), r.end(), 0);
 }
 
-// Opens user.dat for find and save, creating it empty when it cannot be opened.
-std::unique_ptr<base::FileStream> OpenOrCreate(base::FileStream::Mode mode)
+// Another running copy may change user.dat at any moment: every operation holds the store's lock
+// from its first read to its last write, and reads the file afresh under it.
+struct LockedStore {
+    LockedStore() : path(CommentFilePath()), target(base::ResolveStoreTarget(path)), lock(target) {}
+    const std::string path;    // as named, for reads, writes in place and the messages
+    const std::string target;  // what a whole-file rewrite replaces: a linked store stays linked
+    const base::StoreLock lock;
+};
+
+std::unique_ptr<base::FileStream> Open(const std::string& path, base::FileStream::Mode mode)
 {
-    const std::string path = CommentFilePath();
+    return std::make_unique<base::FileStream>(path, mode);
+}
+
+// Opens user.dat for find and save, creating it empty when it does not exist yet.
+std::unique_ptr<base::FileStream> OpenOrCreate(const std::string& path, base::FileStream::Mode mode)
+{
     try {
-        return std::make_unique<base::FileStream>(path, mode);
+        return Open(path, mode);
     } catch (const base::Exception&) {
-        // Only a missing file is created: one that exists but cannot be opened is never truncated.
-        if (base::FileExists(path))
-            throw base::FileCreateError(path);
-        return std::make_unique<base::FileStream>(path, base::FileStream::Create);
+    }
+    // Only a missing file is created: one that exists is never truncated, and one that a copy
+    // without the lock (a folder that cannot hold the lock file) made just now is opened instead.
+    if (!base::FileExists(path)) {
+        try {
+            return Open(path, base::FileStream::Create);
+        } catch (const base::Exception&) {
+            if (!base::FileExists(path))
+                throw;
+        }
+    }
+    try {
+        return Open(path, mode);
+    } catch (const base::Exception&) {
+        throw base::FileCreateError(path);
     }
 }
 
@@ -60,7 +85,8 @@ std::string CommentFilePath() { return base::ProgramDirectory() + "/" + kComment
 std::optional<std::string> FindComment(std::string_view name)
 {
     const std::string_view key = Key(name);
-    auto file = OpenOrCreate(base::FileStream::OpenRead);
+    const LockedStore store;
+    auto file = OpenOrCreate(store.path, base::FileStream::OpenRead);
     const int64_t size = file->Size();
     Record r;
     for (int64_t pos = 0; pos < size; pos += L::Size) {
@@ -74,7 +100,8 @@ std::optional<std::string> FindComment(std::string_view name)
 void SaveComment(std::string_view name, std::string_view text)
 {
     const std::string_view key = Key(name);
-    auto file = OpenOrCreate(base::FileStream::OpenReadWrite);
+    const LockedStore store;
+    auto file = OpenOrCreate(store.path, base::FileStream::OpenReadWrite);
     const int64_t size = file->Size();
     Record r;
     for (int64_t pos = 0; pos < size; pos += L::Size) {
@@ -97,10 +124,10 @@ void SaveComment(std::string_view name, std::string_view text)
 void RemoveComments(std::string_view name)
 {
     const std::string_view key = Key(name);
-    const std::string path = CommentFilePath();
+    const LockedStore store;
     std::string kept;
     {
-        base::FileStream file(path, base::FileStream::OpenRead);
+        base::FileStream file(store.path, base::FileStream::OpenRead);
         const int64_t size = file.Size();
         Record r;
         for (int64_t pos = 0; pos < size; pos += L::Size) {
@@ -110,7 +137,7 @@ void RemoveComments(std::string_view name)
         }
     }
     // Never remove first and write later: a crash in between would lose every other note.
-    base::ReplaceFileContents(path, kept);
+    base::ReplaceFileContents(store.target, kept);
 }
 
 }  // namespace app

@@ -1,5 +1,7 @@
 #pragma once
-// user.dat: a note per battle file name, in fixed 282-byte records without a header.
+// user.dat: a note per battle file name, in fixed 282-byte records without a header. Several
+// running copies may share it: each operation holds the lock beside it (base::StoreLock), and a
+// user.dat that is a link to another folder stays a link.
 #include <cstddef>
 #include <optional>
 #include <string>

@@ -4,6 +4,7 @@
 #include "base/Files.h"
 #include "base/ProgramDir.h"
 #include "base/Registry.h"
+#include "base/StoreLock.h"
 
 #include <algorithm>
 #include <cstring>
@@ -35,6 +36,10 @@ void LoadConfiguration(ConfigState& state, const base::RegistryHive& registry)
         p.SetGameDir("c:\\");
     }
     const std::string path = ConfigFilePath();
+    // Two copies started together must not both find the file missing and write it over each
+    // other's: reading and creating happen under the store's lock.
+    const std::string target = base::ResolveStoreTarget(path);
+    const base::StoreLock lock(target);
     size_t got = 0;
     try {
         base::FileStream in(path, base::FileStream::OpenRead);
@@ -47,7 +52,7 @@ void LoadConfiguration(ConfigState& state, const base::RegistryHive& registry)
 
     // The new file is written in one piece once the registry has been read, so a failure on
     // the way leaves no half-written file behind; the next start creates it again.
-    base::ReplacementFile out(path);
+    base::ReplacementFile out(target);
 
     for (size_t g = 0; g < kGameCount; ++g) {
         GameProfile p = state.Profile(g);
@@ -84,6 +89,10 @@ uint8_t FindCurrentGame(ConfigState& state)
 void SaveConfiguration(const ConfigState& state)
 {
     const std::string path = ConfigFilePath();
+    // The tail is read and written back under the lock, so that a copy saving at the same
+    // moment cannot slip its own file in between; a linked turnex.dat stays a link.
+    const std::string target = base::ResolveStoreTarget(path);
+    const base::StoreLock lock(target);
     std::string contents;
     {
         // The existing file only: it is never created here, and its tail is kept.
@@ -94,7 +103,7 @@ void SaveConfiguration(const ConfigState& state)
     if (contents.size() < kConfigSize)
         contents.resize(kConfigSize);
     std::memcpy(contents.data(), state.Image.data(), kConfigSize);
-    base::ReplaceFileContents(path, contents);
+    base::ReplaceFileContents(target, contents);
 }
 
 void EnsureTrailingBackslash(ConfigState& state, ArchiveDir which)

@@ -105,9 +105,36 @@ TEST_F(MailTest, DriveLetterPathAndWindowsTextsArriveNative)
     ASSERT_TRUE(args);
     ASSERT_EQ(args->size(), 7u);
     EXPECT_EQ((*args)[2], "Op\xC3\xA9ration Husky");
-    EXPECT_EQ((*args)[6], base::NativePath(prefix / "drive_c/Out/Turn07.zip"));
+    EXPECT_EQ((*args)[6], std::filesystem::canonical(prefix / "drive_c/Out/Turn07.zip").string());
     // The attachment is offered under its file name alone.
     EXPECT_EQ(base::ExtractFileName((*args)[6]), "Turn07.zip");
+}
+
+TEST_F(MailTest, DriveMappedThroughThePrefixArrivesAsTheRealFileNotTheDriveLink)
+{
+    TempDir prefix, mailDrive;
+    ScopedWinePrefix wine(prefix.path());
+    std::filesystem::create_directories(prefix / "dosdevices");
+    std::filesystem::create_directory_symlink(mailDrive.path(), prefix / "dosdevices/d:");
+    TempDir::Write(mailDrive / "Mail/Out/Turn07.zip", "PK\x05\x06");
+    const std::string real = std::filesystem::canonical(mailDrive / "Mail/Out/Turn07.zip").string();
+
+    // The outgoing folder as Options stores it, with the backslash the request adds.
+    EXPECT_EQ(Send("Turn07.zip", "D:\\Mail\\Out\\Turn07.zip"), 0);
+    EXPECT_EQ(programs_->Args("xdg-email"),
+              (Args {"--utf8", "--subject", "Turn07.zip", "--body", kBodyHandedOn, "--attach", real}));
+
+    // A client that takes the attachment as a file link gets the real file too.
+    ScopedEnv noMailer("MAILER", nullptr);
+    programs_->WriteMailtoHandler("org.mozilla.Thunderbird.desktop");
+    programs_->Write("thunderbird");
+    EXPECT_EQ(Send("Turn07.zip", "D:\\Mail\\Out\\Turn07.zip"), 0);
+    auto args = programs_->Args("thunderbird");
+    ASSERT_TRUE(args);
+    ASSERT_EQ(args->size(), 2u);
+    EXPECT_EQ((*args)[1].find("dosdevices"), std::string::npos) << (*args)[1];
+    EXPECT_NE((*args)[1].find("/Mail/Out/Turn07.zip'"), std::string::npos) << (*args)[1];
+    EXPECT_TRUE(desktop_.shown.empty());
 }
 
 TEST_F(MailTest, QuotesSpacesLineBreaksAndDashesArriveIntact)
