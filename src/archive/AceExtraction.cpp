@@ -1,5 +1,6 @@
 #include "archive/AceExtraction.h"
 
+#include "archive/ArchiveCommon.h"
 #include "base/Desktop.h"
 #include "base/DynLib.h"
 
@@ -109,17 +110,7 @@ std::string AceLeftOutText(const std::string& report)
             lines.push_back(report.substr(start, end - start));
         start = end + 1;
     }
-    if (lines.empty())
-        return {};
-    // A box taller than the screen hides its own OK button: the rest are counted.
-    constexpr size_t kListed = 20;
-    const size_t listed = lines.size() > kListed + 1 ? kListed : lines.size();
-    std::string text = "\nNot extracted:";
-    for (size_t i = 0; i < listed; ++i)
-        text += "\n    " + lines[i];
-    if (listed < lines.size())
-        text += "\n    ... and " + std::to_string(lines.size() - listed) + " more.";
-    return text;
+    return LeftOutList(lines);
 }
 
 void FreeAceLibrary()

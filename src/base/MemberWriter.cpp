@@ -1,5 +1,7 @@
 #include "MemberWriter.h"
 
+#include "Paths.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -18,14 +20,6 @@
 namespace base {
 
 namespace {
-
-std::string FolderOf(const std::string& path)
-{
-    const auto pos = path.find_last_of('/');
-    if (pos == std::string::npos)
-        return ".";
-    return pos == 0 ? "/" : path.substr(0, pos);
-}
 
 // Makes something under a fresh hidden name in folder: make(name) returns false with errno set
 // when it failed. Taken names are skipped; the name made, or "" on any other failure.
@@ -106,7 +100,7 @@ MemberWriteResult MemberWriter::Open(const std::string& target)
             replacedMode_ = st.st_mode & 0777;
     }
     // Created with 0644 so that a new file gets the umask's say without asking for it.
-    temp_ = MakeUnderFreshName(FolderOf(target), [this](const std::string& name) {
+    temp_ = MakeUnderFreshName(NativeFolderOf(target), [this](const std::string& name) {
         fd_ = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         return fd_ >= 0;
     });

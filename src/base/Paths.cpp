@@ -161,4 +161,12 @@ std::string ExtractFileName(std::string_view path)
     return std::string(pos == std::string_view::npos ? path : path.substr(pos + 1));
 }
 
+std::string NativeFolderOf(const std::string& path)
+{
+    const auto pos = path.find_last_of('/');
+    if (pos == std::string::npos)
+        return ".";
+    return pos == 0 ? "/" : path.substr(0, pos);
+}
+
 }  // namespace base

@@ -23,5 +23,7 @@ std::string DirectPath(std::string_view path);
 
 // The last component of a path, after either separator.
 std::string ExtractFileName(std::string_view path);
+// The folder of a native path: "." for a bare name, "/" for a file in the root.
+std::string NativeFolderOf(const std::string& path);
 
 }  // namespace base

@@ -1,5 +1,7 @@
 #include "StoreLock.h"
 
+#include "Paths.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -33,18 +35,6 @@ StoreLock::~StoreLock()
         close(fd_);
 }
 
-namespace {
-
-std::string FolderOf(const std::string& path)
-{
-    const auto pos = path.find_last_of('/');
-    if (pos == std::string::npos)
-        return ".";
-    return pos == 0 ? "/" : path.substr(0, pos);
-}
-
-}  // namespace
-
 std::string ResolveStoreTarget(const std::string& path)
 {
     // A plain file keeps its name as given, so the messages name it as the user knows it.
@@ -67,7 +57,7 @@ std::string ResolveStoreTarget(const std::string& path)
         if (n <= 0)
             return current;
         const std::string next(target, static_cast<size_t>(n));
-        current = next.front() == '/' ? next : FolderOf(current) + "/" + next;
+        current = next.front() == '/' ? next : NativeFolderOf(current) + "/" + next;
     }
     return current;
 }

@@ -2,6 +2,7 @@
 
 #include "app/ConfigStore.h"
 #include "archive/AceExtraction.h"
+#include "archive/ArchiveCommon.h"
 #include "archive/RarExtraction.h"
 #include "archive/ZipComponent.h"
 #include "base/Desktop.h"
@@ -34,15 +35,10 @@ std::string ZipOutcomeText(const std::string& archiveName, const ZipComponent& z
     std::string text = archiveName + ": " + std::to_string(extracted) + " of " + std::to_string(members) +
                        (members == 1 ? " member was" : " members were") + " extracted into the game folder.";
     if (!zip.SkippedMembers.empty()) {
-        text += "\nNot extracted:";
-        // A box taller than the screen hides its own OK button: the rest are counted.
-        constexpr size_t kListed = 20;
-        const size_t count = zip.SkippedMembers.size();
-        const size_t listed = count > kListed + 1 ? kListed : count;
-        for (size_t i = 0; i < listed; ++i)
-            text += "\n    " + zip.SkippedMembers[i].name + ": " + zip.SkippedMembers[i].reason;
-        if (listed < count)
-            text += "\n    ... and " + std::to_string(count - listed) + " more.";
+        std::vector<std::string> lines;
+        for (const auto& member : zip.SkippedMembers)
+            lines.push_back(member.name + ": " + member.reason);
+        text += archive::LeftOutList(lines);
     } else if (!zip.LastLibraryMessage().empty()) {
         text += "\n" + zip.LastLibraryMessage();
     }
