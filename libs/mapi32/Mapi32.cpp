@@ -165,7 +165,7 @@ int RunClient(std::vector<std::string> args)
     return 0;
 }
 
-// A path of the program (drive letters, backslashes, Windows-1252) as an absolute native path
+// A path of the program (drive letters, backslashes, UTF-8) as an absolute native path
 // with every link resolved: a drive letter leads through the Wine prefix's dosdevices link, and
 // the mail client would otherwise show and attach that link's name ("d:") instead of the file's.
 std::string AttachmentPath(const char* programPath)
@@ -187,9 +187,9 @@ MapiUlong Send(const Session& session, const MapiMessage& message)
 {
     Composition mail;
     if (message.lpszSubject)
-        mail.subject = base::AnsiToUtf8(message.lpszSubject);
+        mail.subject = base::TextToUtf8(message.lpszSubject);
     if (message.lpszNoteText)
-        mail.body = UnixLineBreaks(base::AnsiToUtf8(message.lpszNoteText));
+        mail.body = UnixLineBreaks(base::TextToUtf8(message.lpszNoteText));
     if (message.nFileCount > 0 && !message.lpFiles)
         return MAPI_E_FAILURE;
     for (MapiUlong i = 0; i < message.nFileCount; ++i) {

@@ -249,7 +249,7 @@ public:
                 ++files;  // reported as skipped when its turn comes
                 continue;
             }
-            const std::string name = NameOf(static_cast<zip_uint64_t>(i)).text;
+            const std::string name = NameOf(static_cast<zip_uint64_t>(i));
             if (IsFolderName(name) || !Wanted(name, patterns_))
                 continue;
             ++files;
@@ -323,26 +323,21 @@ private:
         return nullptr;
     }
 
-    struct EntryName {
-        std::string text;  // in the program's 8-bit text, for the callbacks and the patterns
-        std::string disk;  // as it goes on the disk: UTF-8, as Wine expects
-    };
-
-    // Names of MS-DOS and OS/2 hosts come from the OEM page unless flagged as UTF-8 (then the
-    // strict reading leaves them as stored).
-    EntryName NameOf(zip_uint64_t i)
+    // The member name as UTF-8, for the callbacks, the patterns and the disk alike. Names of
+    // MS-DOS, OS/2 and NTFS hosts come from the OEM page unless flagged as UTF-8 (then the strict
+    // reading leaves them as stored). Other hosts' names stay as stored; one that is not UTF-8
+    // is refused by the extraction folder, never written as raw bytes.
+    std::string NameOf(zip_uint64_t i)
     {
         const char* raw = zip_get_name(za_, i, ZIP_FL_ENC_RAW);
-        EntryName name {raw ? raw : "", raw ? raw : ""};
+        std::string name = raw ? raw : "";
         const char* strict = zip_get_name(za_, i, ZIP_FL_ENC_STRICT);
-        const bool fromOem = strict && name.text != strict;
+        const bool fromOem = strict && name != strict;
         zip_uint8_t opsys = 0;
         zip_uint32_t attr = 0;
         if (fromOem && zip_file_get_external_attributes(za_, i, 0, &opsys, &attr) == 0 &&
-            (opsys == ZIP_OPSYS_DOS || opsys == ZIP_OPSYS_OS_2 || opsys == ZIP_OPSYS_WINDOWS_NTFS)) {
-            name.disk = base::OemToUtf8(name.text);
-            name.text = base::OemToAnsi(name.text);
-        }
+            (opsys == ZIP_OPSYS_DOS || opsys == ZIP_OPSYS_OS_2 || opsys == ZIP_OPSYS_WINDOWS_NTFS))
+            name = base::OemToUtf8(name);
         return name;
     }
 
@@ -367,17 +362,17 @@ private:
     base::Outcome FolderFailure() const { return {base::Refusal::CannotCreate, folder_->OpenError()}; }
 
     // The relative path a file member takes: without folder names only its last part counts.
-    std::optional<std::string> Target(const std::string& diskName) const
+    std::optional<std::string> Target(const std::string& name) const
     {
-        return base::ExtractionFolder::CheckName(dirNames_ ? diskName : BareName(diskName));
+        return base::ExtractionFolder::CheckName(dirNames_ ? name : BareName(name));
     }
 
     // A folder entry: made (when folder names are kept) so that an empty folder comes out too.
-    bool Folder(const std::string& name, const std::string& diskName)
+    bool Folder(const std::string& name)
     {
         if (!dirNames_ || test_)
             return true;
-        const auto rel = base::ExtractionFolder::CheckName(diskName);
+        const auto rel = base::ExtractionFolder::CheckName(name);
         if (!rel)
             return Refused(name, {base::Refusal::UnsafeName});
         if (!folder_->IsOpen())
@@ -514,12 +509,12 @@ private:
             const std::string name = raw ? raw : "entry " + std::to_string(i + 1);
             return Skipped(name, skExtractError, erRead, "Cannot read " + name + ": " + zip_strerror(za_));
         }
-        const auto [name, diskName] = NameOf(i);
+        const std::string name = NameOf(i);
         if (!Wanted(name, patterns_))
             return true;
         if (IsFolderName(name))
-            return Folder(name, diskName);
-        const auto rel = Target(diskName);
+            return Folder(name);
+        const auto rel = Target(name);
         if (!rel)
             return Refused(name, {base::Refusal::UnsafeName});
         if (IsSymlink(i))

@@ -1,5 +1,6 @@
 #include "CommentStore.h"
 
+#include "base/CodePage.h"
 #include "base/Errors.h"
 #include "base/Files.h"
 #include "base/ProgramDir.h"
@@ -17,7 +18,15 @@ namespace {
 using L = CommentRecordLayout;
 using Record = std::array<uint8_t, L::Size>;
 
-std::string_view Key(std::string_view name) { return name.substr(0, std::min(name.size(), L::NameCapacity)); }
+// The stored key: the name in Windows-1252, as the games' tools keep it, cut to the record's 25 bytes.
+// A character the page lacks is kept as "?", which no Windows file name holds.
+std::string Key(std::string_view name)
+{
+    // A name from the disk that is not UTF-8 was never converted: it keeps its bytes.
+    std::string key = base::IsValidUtf8(name) ? base::Utf8ToAnsi(name) : std::string(name);
+    key.resize(std::min(key.size(), L::NameCapacity));
+    return key;
+}
 
 bool Matches(const Record& r, std::string_view key)
 {
@@ -84,7 +93,7 @@ std::string CommentFilePath() { return base::ProgramDirectory() + "/" + kComment
 
 std::optional<std::string> FindComment(std::string_view name)
 {
-    const std::string_view key = Key(name);
+    const std::string key = Key(name);
     const LockedStore store;
     auto file = OpenOrCreate(store.path, base::FileStream::OpenRead);
     const int64_t size = file->Size();
@@ -99,7 +108,7 @@ std::optional<std::string> FindComment(std::string_view name)
 
 void SaveComment(std::string_view name, std::string_view text)
 {
-    const std::string_view key = Key(name);
+    const std::string key = Key(name);
     const LockedStore store;
     auto file = OpenOrCreate(store.path, base::FileStream::OpenReadWrite);
     const int64_t size = file->Size();
@@ -123,7 +132,7 @@ void SaveComment(std::string_view name, std::string_view text)
 
 void RemoveComments(std::string_view name)
 {
-    const std::string_view key = Key(name);
+    const std::string key = Key(name);
     const LockedStore store;
     std::string kept;
     {

@@ -24,8 +24,8 @@ inline constexpr const char* kCommentFileName = "user.dat";
 // Full path of user.dat in the program's folder.
 std::string CommentFilePath();
 
-// Names are matched byte for byte, letter case counting. A name longer than the record holds is
-// keyed by its first 25 characters, so its note can be found again.
+// Names are UTF-8 text, stored and matched in Windows-1252 byte for byte, letter case counting.
+// A name longer than the record holds is keyed by its first 25 bytes, so its note can be found again.
 std::optional<std::string> FindComment(std::string_view name);
 // Replaces the comment of the first matching record or appends a record; the text is cut to 255.
 void SaveComment(std::string_view name, std::string_view text);

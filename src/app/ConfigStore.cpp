@@ -1,7 +1,9 @@
 #include "ConfigStore.h"
 
+#include "base/CodePage.h"
 #include "base/Errors.h"
 #include "base/Files.h"
+#include "base/Paths.h"
 #include "base/ProgramDir.h"
 #include "base/Registry.h"
 #include "base/StoreLock.h"
@@ -11,18 +13,40 @@
 
 namespace app {
 
+namespace {
+
+// A native folder is stored as UTF-8; every other value (drive letters, relative and network
+// folders) in Windows-1252, as the games' own tools read this file.
+bool StoredAsUtf8(std::string_view value) { return !value.empty() && value.front() == '/'; }
+
+}  // namespace
+
 std::string GameProfile::GetString(size_t offset) const
 {
     const uint8_t* f = r_ + offset;
-    return std::string(reinterpret_cast<const char*>(f + 1), f[0]);
+    const std::string_view stored(reinterpret_cast<const char*>(f + 1), f[0]);
+    // Earlier versions kept a typed native folder in Windows-1252 too: such bytes are not UTF-8.
+    return StoredAsUtf8(stored) ? base::TextToUtf8(stored) : base::AnsiToUtf8(stored);
 }
 
 void GameProfile::SetString(size_t offset, std::string_view value)
 {
+    std::string stored;
+    if (StoredAsUtf8(value)) {
+        stored = base::CutUtf8(value, GameProfileLayout::StringField - 1);
+    } else if (auto ansi = base::Utf8ToAnsiExact(value)) {
+        stored = std::move(*ansi);
+    } else {
+        // A drive-letter folder with a character Windows-1252 lacks would come back as another
+        // folder: keep the native folder it stands for instead.
+        const std::string native = base::NativePath(value);
+        stored = StoredAsUtf8(native) ? std::string(base::CutUtf8(native, GameProfileLayout::StringField - 1))
+                                      : base::Utf8ToAnsi(value);
+    }
     uint8_t* f = r_ + offset;
-    size_t n = std::min<size_t>(value.size(), GameProfileLayout::StringField - 1);
+    const size_t n = std::min<size_t>(stored.size(), GameProfileLayout::StringField - 1);
     f[0] = static_cast<uint8_t>(n);
-    std::memcpy(f + 1, value.data(), n);
+    std::memcpy(f + 1, stored.data(), n);
 }
 
 std::string ConfigFilePath() { return base::ProgramDirectory() + "/" + kConfigFileName; }

@@ -65,7 +65,8 @@ public:
 
 private:
     std::string GetString(size_t offset) const;
-    // Cut to 255 characters; bytes behind the value keep what they held.
+    // Values are UTF-8 text; stored cut to 255 bytes, a native folder at a character boundary.
+    // Bytes behind the value keep what they held.
     void SetString(size_t offset, std::string_view value);
     uint8_t* r_;
 };

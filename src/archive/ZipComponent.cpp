@@ -97,18 +97,9 @@ std::string ZipComponent::ConvertCharset(const std::string& text, int direction)
 {
     const bool applies = (CodePage == cpAuto && hostNum_ == 0) || hostNum_ == 6 || (hostNum_ == 11 && hostVer_ == 50) ||
                          CodePage == cpOEM;
-    if (!applies)
+    if (!applies || (direction == 0 && utf8Flag_))
         return text;
-    std::string out = text;
-    for (char& c : out) {
-        if (static_cast<unsigned char>(c) < 128)
-            continue;
-        std::string one(1, c);
-        std::string conv = direction == 0 ? base::OemToAnsi(one) : base::AnsiToOem(one);
-        if (conv.size() == 1)
-            c = conv[0];
-    }
-    return out;
+    return direction == 0 ? base::OemToUtf8(text) : base::Utf8ToOem(text);
 }
 
 void ZipDirEntry::ReadHeader(const uint8_t* h)
@@ -454,6 +445,7 @@ void ZipComponent::ReadDirectory()
                 throw EZipComponent(11017, true);
             hostVer_ = entry.VersionMadeBy;
             hostNum_ = entry.HostSystem;
+            utf8Flag_ = (entry.Flags & 0x800) != 0;
             entry.FileName = ConvertCharset(raw, 0);
             std::replace(entry.FileName.begin(), entry.FileName.end(), '/', '\\');
             entry.Encrypted = (entry.Flags & 1) ? 1 : 0;

@@ -263,6 +263,8 @@ public:
     void ReadDirectory();
     void ShowZipMessage(int32_t ident, const std::string& extra);
     std::string LoadZipString(int ident, const std::string& fallback) const { return ::LoadZipString(ident, fallback); }
+    // Direction 0: a name or comment of the last directory entry read, from OEM 437 to UTF-8 where
+    // its host wrote OEM and it is not flagged as UTF-8; direction 1: UTF-8 to OEM 437.
     std::string ConvertCharset(const std::string& text, int direction) const;
 
     // Library side (ZipCall.cpp).
@@ -299,6 +301,7 @@ private:
     std::string volumeLabel_;
     uint8_t hostNum_ = 0;
     uint8_t hostVer_ = 0;
+    bool utf8Flag_ = false;  // general purpose bit 11 of the last entry read
     int32_t dirOnlyCount_ = 0;
     int32_t diskNr_ = 0;      // number of this disk in the last end record
     int32_t totalDisks_ = 0;  // current disk of the last directory read

@@ -177,4 +177,44 @@ bool IsValidUtf8(std::string_view bytes)
     return true;
 }
 
+std::string TextToUtf8(std::string_view bytes) { return IsValidUtf8(bytes) ? std::string(bytes) : AnsiToUtf8(bytes); }
+
+std::optional<std::string> Utf8ToAnsiExact(std::string_view utf8)
+{
+    if (!IsValidUtf8(utf8))
+        return std::string(utf8);
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        const int c = UnicodeToAnsiChar(NextUtf8(utf8, i));
+        if (c < 0)
+            return std::nullopt;
+        out += static_cast<char>(c);
+    }
+    return out;
+}
+
+std::string Utf8ToOem(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        const char32_t u = NextUtf8(utf8, i);
+        const int c = u == 0xFFFFFFFF ? -1 : u < 0x80 ? static_cast<int>(u) : UnicodeToOemChar(u);
+        out += c < 0 ? '?' : static_cast<char>(c);
+    }
+    return out;
+}
+
+std::string_view CutUtf8(std::string_view utf8, size_t maxBytes)
+{
+    if (utf8.size() <= maxBytes)
+        return utf8;
+    size_t end = maxBytes;
+    // Step back over continuation bytes to the start of the character that would be split.
+    while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80)
+        --end;
+    return utf8.substr(0, end);
+}
+
 }  // namespace base

@@ -1,5 +1,6 @@
 #pragma once
 // The program's 8-bit text is Windows-1252 ("ANSI"); archives of old tools use OEM 437.
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,5 +24,16 @@ std::string AnsiToOem(std::string_view ansi);
 int UnicodeToAnsiChar(char32_t u);
 
 bool IsValidUtf8(std::string_view bytes);
+
+// Text as the program holds it: valid UTF-8 stays, other bytes are read as Windows-1252 (values
+// older versions stored, names made by Windows tools).
+std::string TextToUtf8(std::string_view bytes);
+// The Windows-1252 form of UTF-8 text, nothing when a character has none. Bytes that are not
+// UTF-8 were never converted and are returned as they are.
+std::optional<std::string> Utf8ToAnsiExact(std::string_view utf8);
+// Characters OEM 437 cannot hold become '?'.
+std::string Utf8ToOem(std::string_view utf8);
+// The longest start of the text of at most maxBytes bytes that does not end inside a character.
+std::string_view CutUtf8(std::string_view utf8, size_t maxBytes);
 
 }  // namespace base

@@ -1,6 +1,7 @@
 #include "ExtractionFolder.h"
 
 #include "CaseFold.h"
+#include "CodePage.h"
 #include "SafeNames.h"
 
 #include <algorithm>
@@ -241,7 +242,9 @@ ExtractionFolder::~ExtractionFolder()
 
 std::optional<std::string> ExtractionFolder::CheckName(std::string_view memberName)
 {
-    if (HasControlCharacter(memberName))
+    // Names on the disk are UTF-8: bytes of some other code page would name another file under
+    // Wine than the sender's.
+    if (HasControlCharacter(memberName) || !IsValidUtf8(memberName))
         return std::nullopt;
     auto rel = SafeRelativePath(memberName);
     if (!rel)
@@ -443,7 +446,8 @@ Outcome ExtractionFolder::OpenFile(std::string_view rel, std::optional<uint64_t>
 
 Outcome ExtractionFolder::PlaceSymlink(std::string_view rel, std::string_view linkText)
 {
-    if (linkText.empty() || linkText.find('\0') != std::string_view::npos || HasControlCharacter(linkText))
+    if (linkText.empty() || linkText.find('\0') != std::string_view::npos || HasControlCharacter(linkText) ||
+        !IsValidUtf8(linkText))
         return Refuse(Refusal::UnsafeName);
     if (linkText[0] == '/')
         return Refuse(Refusal::ThroughLink);

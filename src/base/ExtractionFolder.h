@@ -1,7 +1,7 @@
 #pragma once
 // One extraction of one archive into one folder. Every member of every archive format reaches the
 // disk through it, so that zip, RAR and ACE obey the same rules:
-// - Names: the rules of SafeRelativePath, and no control characters, no component longer than a
+// - Names: the rules of SafeRelativePath, and valid UTF-8, no control characters, no component longer than a
 //   file name may be, no path deeper than kMaxDepth folders or longer than a path may be, and no
 //   name ending in kPartSuffix (it would be taken for a leftover). Such a member is refused before
 //   anything is created.

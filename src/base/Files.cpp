@@ -1,6 +1,5 @@
 #include "Files.h"
 
-#include "CodePage.h"
 #include "Errors.h"
 #include "Paths.h"
 
@@ -124,12 +123,11 @@ std::vector<SearchRec> FindFiles(std::string_view pattern, bool details)
     DIR* d = opendir(native.empty() ? "." : native.c_str());
     if (!d)
         return result;
-    const bool ansiNames = HasDriveLetter(pattern);
     while (dirent* e = readdir(d)) {
         std::string raw = e->d_name;
         if (raw == "." || raw == "..")
             continue;
-        std::string name = ansiNames ? Utf8ToAnsi(raw) : raw;
+        std::string name = raw;
         if (!WildcardMatch(mask, name))
             continue;
         SearchRec rec;

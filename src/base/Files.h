@@ -32,8 +32,8 @@ struct SearchRec {
 
 // Searches "dir\pattern" (the last component is a case-insensitive wildcard of * and ?).
 // Matches of any attribute are returned, sorted by name. A directory that cannot be read
-// gives no matches. Names come back as Windows-1252 for a drive-letter path, byte for byte
-// for a native one, so that dir + "\" + name names the file again. Without details only names and
+// gives no matches. Names come back byte for byte as the disk holds them (UTF-8), so that
+// dir + "\" + name names the file again. Without details only names and
 // the directory and hidden attributes are filled, which spares a status query per entry.
 std::vector<SearchRec> FindFiles(std::string_view pattern, bool details = true);
 

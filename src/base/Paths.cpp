@@ -1,7 +1,6 @@
 #include "Paths.h"
 
 #include "CaseFold.h"
-#include "CodePage.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -85,7 +84,7 @@ void MapDrive(std::string_view path, std::string& base, std::string& rest, bool&
         else if (drive == 'c')
             base = prefix + "/drive_c";
         absolute = true;
-        rest = AnsiToUtf8(path.substr(2));
+        rest = std::string(path.substr(2));
     } else {
         absolute = !path.empty() && (path[0] == '/' || path[0] == '\\');
         rest = std::string(path);

@@ -14,7 +14,7 @@ bool HasDriveLetter(std::string_view path);
 
 // Every "\" becomes "/", repeated separators collapse, a drive letter maps through the Wine
 // prefix, and components that do not exist with the exact case are matched without regard to
-// case. Drive-letter paths are Windows-1252 and come out as UTF-8; native paths keep their bytes.
+// case. Both kinds are UTF-8 text, as the names on the disk are.
 std::string NativePath(std::string_view path);
 
 // The same mapping and separator rules without looking at the disk: the path as spelled. Openers

@@ -15,7 +15,7 @@ namespace {
 
 std::string Fold(std::u16string_view s) { return FoldCase(Utf16ToUtf8(s)); }
 
-std::string FoldAnsi(std::string_view s) { return FoldCase(AnsiToUtf8(s)); }
+std::string FoldText(std::string_view s) { return FoldCase(TextToUtf8(s)); }
 
 // Splits a key path into folded components joined by single backslashes.
 std::string NormalizeKey(std::string_view folded)
@@ -230,7 +230,7 @@ RegistryHive RegistryHive::CurrentUser()
 
 bool RegistryHive::KeyExists(std::string_view keyPath) const
 {
-    std::string key = NormalizeKey(FoldAnsi(keyPath));
+    std::string key = NormalizeKey(FoldText(keyPath));
     if (key.empty())
         return true;
     if (keys_.count(key))
@@ -248,10 +248,10 @@ bool RegistryHive::HasSubKey(std::string_view keyPath, std::string_view subKey) 
 
 const RegistryValue* RegistryHive::FindValue(std::string_view keyPath, std::string_view name) const
 {
-    auto key = keys_.find(NormalizeKey(FoldAnsi(keyPath)));
+    auto key = keys_.find(NormalizeKey(FoldText(keyPath)));
     if (key == keys_.end())
         return nullptr;
-    auto value = key->second.find(FoldAnsi(name));
+    auto value = key->second.find(FoldText(name));
     return value == key->second.end() ? nullptr : &value->second;
 }
 
@@ -262,11 +262,7 @@ std::string RegistryHive::ReadString(std::string_view keyPath, std::string_view 
         return {};
     if (value->Type == RegistryValue::Other)
         throw Exception(FormatMessage("Invalid data type for '%s'", name));
-    std::string ansi;
-    for (char16_t u : value->Text)
-        ansi +=
-            UnicodeToAnsiChar(u) < 0 || (u >= 0xD800 && u <= 0xDFFF) ? '?' : static_cast<char>(UnicodeToAnsiChar(u));
-    return ansi;
+    return Utf16ToUtf8(value->Text);
 }
 
 }  // namespace base

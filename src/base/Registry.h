@@ -24,7 +24,7 @@ public:
     bool KeyExists(std::string_view keyPath) const;
     bool HasSubKey(std::string_view keyPath, std::string_view subKey) const;
     const RegistryValue* FindValue(std::string_view keyPath, std::string_view name) const;
-    // A string value as Windows-1252; "" when missing; "Invalid data type for '%s'" otherwise.
+    // A string value as UTF-8; "" when missing; "Invalid data type for '%s'" otherwise.
     std::string ReadString(std::string_view keyPath, std::string_view name) const;
 
 private:

@@ -1,7 +1,6 @@
 #pragma once
-// Edits that show a stored 8-bit string keep the bytes they stand for, so a value taken back
-// from the edit is exactly what was put in (native paths stay byte for byte).
-#include "base/CodePage.h"
+// Edits that show a name or path keep the bytes they stand for, so a value taken back from the
+// edit is exactly what was put in, even a name from the disk that is not UTF-8.
 #include "ui/QtText.h"
 
 #include <QByteArray>
@@ -22,5 +21,5 @@ inline std::string EditBytes(const QLineEdit* edit)
     std::string bytes(raw.constData(), static_cast<size_t>(raw.size()));
     if (edit->text() == ui::DisplayString(bytes))
         return bytes;
-    return ui::QStringToAnsi(edit->text());
+    return edit->text().toStdString();
 }

@@ -525,6 +525,6 @@ void MainWindow::onSendMailClicked()
         return;
     }
     const Tab tab = StripTab();
-    const std::string shownText = ui::QStringToAnsi(catalogueList->item(index)->text());
+    const std::string shownText = catalogueList->item(index)->text().toStdString();
     ops::SendByMail(config, tab, SelectedName(tab), shownText);
 }

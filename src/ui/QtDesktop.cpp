@@ -73,9 +73,7 @@ bool QtDesktop::InputQuery(const std::string& caption, const std::string& prompt
     if (dialog.exec() != QDialog::Accepted)
         return false;
     QString answer = dialog.textValue();
-    // A path answer keeps the native bytes; other text goes back to the 8-bit page.
-    const bool utf8Shown = DisplayString(value) != AnsiToQString(value);
-    value = utf8Shown ? answer.toStdString() : QStringToAnsi(answer);
+    value = answer.toStdString();
     return true;
 }
 
@@ -174,8 +172,8 @@ void QtDesktop::EnableWindows(bool enabled)
 bool QtDesktop::PasswordQuery(const std::string& caption, const std::string& prompt, std::string& value)
 {
     PasswordDialog dialog(ActiveWindow());
-    dialog.setWindowTitle(AnsiToQString(caption));
-    dialog.promptLabel->setText(AnsiToQString(prompt));
+    dialog.setWindowTitle(DisplayString(caption));
+    dialog.promptLabel->setText(DisplayString(prompt));
     dialog.exec();
     value = dialog.okClicked ? QStringToAnsi(dialog.passwordEdit->text()) : std::string();
     return dialog.okClicked;

@@ -10,7 +10,8 @@ namespace ui {
 QString AnsiToQString(std::string_view ansi);
 // Characters Windows-1252 cannot hold become '?'.
 std::string QStringToAnsi(const QString& text);
-// For strings that may be native paths kept byte for byte: valid multi-byte UTF-8 is shown as such.
+// The program's text (UTF-8); bytes that are not UTF-8 (a raw name from the disk) are shown as
+// Windows-1252.
 QString DisplayString(std::string_view bytes);
 
 }  // namespace ui

@@ -312,43 +312,41 @@ TEST_F(ZipDir, DirectoryOnlyEntriesAreSkippedButCounted)
     EXPECT_EQ(zip.GetZipFileName(), shared);
 }
 
-TEST_F(ZipDir, OemNamesAreConvertedOnlyForDosHosts)
+TEST_F(ZipDir, OemNamesBecomeUtf8OnlyForDosHostsWithoutTheUtf8Flag)
 {
-    Member dos {"\x81"
-                "ber.bte",
-                "x"};
+    const std::string oem = "\x81"
+                            "ber.bte";
+    const std::string utf8 = "\xC3\xBC"
+                             "ber.bte";  // "über.bte"
+    Member dos {oem, "x"};
     dos.host = 0;
-    Member unix {"\x81"
-                 "ber.bte",
-                 "x"};
+    dos.comment = "\x84";  // comments convert under the same rule
+    Member unix {oem, "x"};
     unix.host = 3;
-    Member ntfs {"\x81"
-                 "ber.bte",
-                 "x"};
+    Member ntfs {oem, "x"};
     ntfs.host = 11;
     ntfs.madeBy = 50;
-    dos.comment = "\x84";  // comments convert under the same rule
-    zip.SetZipFileName(Write("n.zip", BuildZip({dos, unix, ntfs})));
-    ASSERT_EQ(zip.Count(), 3);
-    EXPECT_EQ(zip.DirEntries[0].FileName, "\xFC"
-                                          "ber.bte");
-    EXPECT_EQ(zip.DirEntries[0].FileComment, "\xE4");
-    EXPECT_EQ(zip.DirEntries[1].FileName, "\x81"
-                                          "ber.bte");
-    EXPECT_EQ(zip.DirEntries[2].FileName, "\xFC"
-                                          "ber.bte");
+    Member flagged {utf8, "x"};  // a FAT host that says its names are UTF-8
+    flagged.host = 0;
+    flagged.flags = 0x800;
+    zip.SetZipFileName(Write("n.zip", BuildZip({dos, unix, ntfs, flagged})));
+    ASSERT_EQ(zip.Count(), 4);
+    EXPECT_EQ(zip.DirEntries[0].FileName, utf8);
+    EXPECT_EQ(zip.DirEntries[0].FileComment, "\xC3\xA4");
+    EXPECT_EQ(zip.DirEntries[1].FileName, oem);
+    EXPECT_EQ(zip.DirEntries[2].FileName, utf8);
+    EXPECT_EQ(zip.DirEntries[3].FileName, utf8);
 
     zip.CodePage = cpOEM;  // forces the conversion for every host
     zip.ReadDirectory();
-    EXPECT_EQ(zip.DirEntries[1].FileName, "\xFC"
-                                          "ber.bte");
+    EXPECT_EQ(zip.DirEntries[1].FileName, utf8);
 
     const std::string shared = Shared("z_name_0x81_dos.zip");
     REQUIRE_SHARED(shared);
     zip.CodePage = cpAuto;
     zip.SetZipFileName(shared);
     ASSERT_EQ(zip.Count(), 1);
-    EXPECT_EQ(zip.DirEntries[0].FileName, "\xFC"
+    EXPECT_EQ(zip.DirEntries[0].FileName, "\xC3\xBC"
                                           "ber.txt");
 }
 

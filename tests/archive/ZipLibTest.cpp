@@ -359,6 +359,47 @@ TEST_F(ZipLib, UnsafeNamesNeverLeaveTheDestination)
     }
 }
 
+TEST_F(ZipLib, MemberNamesReachTheDiskAsUtf8OrNotAtAll)
+{
+    const std::string uber = "\xC3\xBC"
+                             "ber.bte";  // "über.bte"
+    ziptest::Member oem {"\x81"
+                         "ber.bte",
+                         "from a FAT host"};
+    oem.host = 0;
+    ziptest::Member flagged {"\xC5\x81\xC3\xB3"
+                             "d\xC5\xBA.bte",
+                             "flagged UTF-8"};  // "Łódź.bte"
+    flagged.host = 0;
+    flagged.flags = 0x800;
+    ziptest::Member latin1 {"caf\xE9.bte", "Unix host, not UTF-8"};
+    latin1.host = 3;
+    TempDir::Write(tmp / "names.zip", ziptest::BuildZip({oem, flagged, latin1}));
+    std::vector<std::string> skipped;
+    zip.OnExtractSkipped = [&](ZipComponent*, const std::string& f, UnZipSkipTypes k, int32_t) {
+        EXPECT_EQ(k, stUnsafeName);
+        skipped.push_back(f);
+    };
+    Unpack(tmp / "names.zip", tmp / "game");
+    EXPECT_EQ(zip.SuccessCount, 2);
+    EXPECT_EQ(Listing(tmp / "game"), (std::vector<std::string> {uber, "\xC5\x81\xC3\xB3"
+                                                                      "d\xC5\xBA.bte"}));
+    EXPECT_EQ(TempDir::Read(tmp / ("game/" + uber)), "from a FAT host");
+    EXPECT_EQ(skipped, std::vector<std::string> {"caf\xE9.bte"});  // refused, never written as raw bytes
+
+    // Packing keeps the UTF-8 name and says so, so that other tools show it right.
+    Pack(tmp / "out/uber.zip", tmp / ("game/" + uber));
+    ASSERT_EQ(zip.SuccessCount, 1);
+    ASSERT_EQ(zip.Count(), 1);
+    EXPECT_EQ(zip.DirEntries[0].FileName, uber);
+    EXPECT_EQ(zip.DirEntries[0].Flags & 0x800, 0x800);
+    if (ziptest::HaveTool("python3")) {
+        EXPECT_TRUE(ziptest::Run(tmp / "out",
+                                 "python3 -c \"import zipfile,sys; "
+                                 "sys.exit(zipfile.ZipFile('uber.zip').namelist() != ['\\u00fcber.bte'])\""));
+    }
+}
+
 TEST_F(ZipLib, Zip64ArchivesExtractWithoutAReport)
 {
     const auto cases = ziptest::MakeStreamedZip64(tmp.path());

@@ -33,6 +33,27 @@ TEST(CodePage, OemAndUtf16ToUtf8)
                                  "b");
 }
 
+TEST(CodePage, ProgramTextAndTheStoredPages)
+{
+    EXPECT_EQ(TextToUtf8("Caf\xC3\xA9"), "Caf\xC3\xA9");
+    EXPECT_EQ(TextToUtf8("Caf\xE9"), "Caf\xC3\xA9");  // older Windows-1252 bytes
+    EXPECT_EQ(Utf8ToAnsiExact("Caf\xC3\xA9 \xE2\x82\xAC").value(), "Caf\xE9 \x80");
+    EXPECT_FALSE(Utf8ToAnsiExact("\xC5\x81\xC3\xB3"
+                                 "d\xC5\xBA")
+                     .has_value());  // Ł has no byte there
+    EXPECT_EQ(Utf8ToAnsiExact("raw\xE9").value(), "raw\xE9");
+    EXPECT_EQ(Utf8ToOem("\xC3\xBC"
+                        "ber \xC5\x81"),
+              "\x81"
+              "ber ?");
+    // Cut at a character boundary: never half of a two-, three- or four-byte character.
+    EXPECT_EQ(CutUtf8("ab\xC3\xA9", 3), "ab");
+    EXPECT_EQ(CutUtf8("ab\xC3\xA9", 4), "ab\xC3\xA9");
+    EXPECT_EQ(CutUtf8("a\xE2\x82\xAC", 3), "a");
+    EXPECT_EQ(CutUtf8("a\xF0\x9F\x98\x80z", 4), "a");
+    EXPECT_EQ(CutUtf8("abc", 0), "");
+}
+
 TEST(ErrorReport, FullStopOnlyAfterCharactersAboveIt)
 {
     EXPECT_EQ(ErrorBoxText("File not found"), "File not found.");

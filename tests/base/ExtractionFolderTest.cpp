@@ -74,7 +74,8 @@ TEST(ExtractionFolder, NamesThatAreUnsafeOrTooLongOrTooDeepAreRefusedBeforeAnyth
 {
     for (const std::string& bad : std::vector<std::string> {
              "../x.bte", "/abs.bte", "c:x.bte", "new\nline.bte", "esc\x1b[31m.bte", "del\x7f.bte", "sub/tab\there.bte",
-             "Turn07.bte.turnex-part", std::string(NAME_MAX + 1, 'n'), std::string("nul\0.bte", 8)})
+             "Turn07.bte.turnex-part", std::string(NAME_MAX + 1, 'n'), std::string("nul\0.bte", 8), "caf\xE9.bte",
+             "sub\xC3/x.bte"})  // not UTF-8: another code page's name
         EXPECT_FALSE(ExtractionFolder::CheckName(bad).has_value()) << bad;
     EXPECT_EQ(ExtractionFolder::CheckName("./Maps\\x.bte").value(), "Maps/x.bte");
     EXPECT_EQ(ExtractionFolder::CheckName("Ärger é.bte").value(), "Ärger é.bte");

@@ -39,16 +39,21 @@ TEST(FindFiles, ReportsAttributesSizesAndTimes)
     EXPECT_TRUE(FindFiles(tmp.path() + "\\missing\\*.bte").empty());
 }
 
-TEST(FindFiles, NamesOfDrivePathsComeBackAsWindows1252)
+TEST(FindFiles, NamesComeBackAsOnDiskInBothPathStyles)
 {
     TempDir tmp;
     fs::create_directories(tmp / "prefix/drive_c/g");
     TempDir::Write(tmp / "prefix/drive_c/g/Caf\xC3\xA9.bte", "");
+    TempDir::Write(tmp / "prefix/drive_c/g/Old\xE9.bte", "");  // written by a tool of another code page
     ScopedWinePrefix prefix(tmp / "prefix");
-    const auto found = FindFiles("c:\\G\\*.BTE");
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].Name, "Caf\xE9.bte");
-    EXPECT_TRUE(FileExists("c:\\g\\" + found[0].Name));
+    for (const std::string folder : {std::string("c:\\G"), tmp.path() + "/prefix/drive_c/g"}) {
+        const auto found = FindFiles(folder + "\\*.BTE");
+        ASSERT_EQ(found.size(), 2u) << folder;
+        EXPECT_EQ(found[0].Name, "Caf\xC3\xA9.bte");
+        EXPECT_EQ(found[1].Name, "Old\xE9.bte");
+        for (const auto& entry : found)
+            EXPECT_TRUE(FileExists(folder + "\\" + entry.Name)) << folder << entry.Name;
+    }
 }
 
 TEST(DosDateTime, PacksLocalTimeInTwoSecondSteps)

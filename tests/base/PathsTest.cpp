@@ -38,11 +38,10 @@ TEST_F(PathsTest, SeparatorsCollapseAndCaseIsResolved)
     EXPECT_EQ(NativePath(tmp.path() + "\\mail\\New\\Sub"), tmp / "mail/New/Sub");
 }
 
-TEST_F(PathsTest, DrivePathsAreWindows1252NativePathsAreBytes)
+TEST_F(PathsTest, BothStylesAreUtf8AndMatchWithoutLetterCase)
 {
     fs::create_directories(tmp / "prefix/drive_c/Caf\xC3\xA9");
-    // 0xE9 is "é" in Windows-1252.
-    EXPECT_EQ(NativePath("C:\\CAF\xC9"), tmp / "prefix/drive_c/Caf\xC3\xA9");
+    EXPECT_EQ(NativePath("C:\\CAF\xC3\x89"), tmp / "prefix/drive_c/Caf\xC3\xA9");  // "CAFÉ"
     EXPECT_EQ(NativePath(tmp.path() + "/Caf\xC3\xA9x"), tmp / "Caf\xC3\xA9x");
 }
 

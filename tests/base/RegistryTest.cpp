@@ -46,7 +46,7 @@ TEST(Registry, StringKindsAndEscapes)
     const auto hive = RegistryHive::Parse(kUserReg);
     const char* key = "Software\\Vantaris\\Jade Tide\\Extra";
     EXPECT_EQ(hive.ReadString(key, "x"), "%ProgramFiles%\\Jade");
-    EXPECT_EQ(hive.ReadString(key, "caf"), "Caf\xE9 \x80");  // U+20AC is 0x80 in Windows-1252
+    EXPECT_EQ(hive.ReadString(key, "caf"), "Caf\xC3\xA9 \xE2\x82\xAC");  // "Café €"
     EXPECT_EQ(hive.ReadString(key, "bin"), "C:\\");
     try {
         hive.ReadString(key, "multi");
