@@ -325,3 +325,38 @@ TEST_F(DialogsTest, OptionsRuleAboveTwoShowsNeverAndANewGameFolderIsListed)
     EXPECT_EQ(window.catalogueList->item(0)->text(), QStringLiteral("New one"));
     EXPECT_EQ(window.catalogueList->currentRow(), 0);
 }
+
+// Folders typed or chosen with characters outside ASCII: a drive-letter folder is stored in
+// Windows-1252, a native one in UTF-8, and both are listed again after the next start.
+TEST_F(DialogsTest, OptionsKeepFoldersOutsideAsciiInBothStyles)
+{
+    fs::create_directories(tmp / "wine/dosdevices");
+    fs::create_directory_symlink(tmp.path(), tmp / "wine/dosdevices/d:");
+    TempDir::Write(tmp / "Op\xC3\xA9ration/x.bte", BattleText("1 0", "French", "0 6", "1"));
+    const std::string nativeOut = tmp / "\xC5\x81\xC3\xB3"
+                                        "d\xC5\xBA";  // "Łódź"
+    desktop.folderAnswers = {nativeOut};
+    MainWindow window;
+    window.show();
+    WhenModal<OptionsDialog>([](OptionsDialog* d) {
+        d->gameDirEdit->setText(QStringLiteral("d:\\Op\u00E9ration"));  // as typed
+        ClickFlat(d->browseOutgoingButton);
+        ClickFlat(d->okButton);
+    });
+    ClickFlat(window.optionsButton);
+    const std::string file = ConfigFile();
+    EXPECT_EQ(file.substr(771 + 514, 13), std::string("\x0C") + "d:\\Op\xE9ration");
+    EXPECT_EQ(file.substr(771 + 257, 1 + nativeOut.size()), static_cast<char>(nativeOut.size()) + nativeOut);
+    ASSERT_EQ(window.catalogueList->count(), 1);
+    EXPECT_EQ(window.catalogueList->item(0)->text(), QStringLiteral("French"));
+
+    MainWindow again;
+    EXPECT_EQ(again.config.GameDir, "d:\\Op\xC3\xA9ration");
+    EXPECT_EQ(again.config.Current().OutgoingDir(), nativeOut);
+    WhenModal<OptionsDialog>([&nativeOut](OptionsDialog* d) {
+        EXPECT_EQ(d->gameDirEdit->text(), QStringLiteral("d:\\Op\u00E9ration"));
+        EXPECT_EQ(d->outgoingEdit->text(), QString::fromStdString(nativeOut));
+        ClickFlat(d->cancelButton);
+    });
+    ClickFlat(again.optionsButton);
+}

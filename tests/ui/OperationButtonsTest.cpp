@@ -10,8 +10,10 @@
 #include "ui/FlatButton.h"
 #include "ui/ListBox.h"
 #include "ui/MainWindow.h"
+#include "ui/NotesEdit.h"
 #include "ui/TabStrip.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -253,4 +255,58 @@ open('in/c.zip', 'wb').write(data)
     ASSERT_EQ(desktop.Errors().size(), 1u);
     EXPECT_EQ(desktop.Errors()[0].rfind("b.bte was not packed: ", 0), 0u) << desktop.Errors()[0];
     EXPECT_FALSE(fs::exists(tmp / "out/b.zip"));
+}
+
+// Non-ASCII names with the game folder behind a drive letter and the archive folders native: the
+// window shows them as they are spelled and every operation keeps them.
+TEST_F(OperationButtonsTest, NamesOutsideAsciiThroughTheWindowWithBothFolderStyles)
+{
+    const std::string lodz = "\xC5\x81\xC3\xB3"
+                             "d\xC5\xBA";  // "Łódź"
+    const QString shownLodz = QString::fromUtf8(lodz.c_str());
+    fs::create_directories(tmp / "wine/dosdevices");
+    fs::create_directory_symlink(tmp.path(), tmp / "wine/dosdevices/d:");
+    fs::create_directories(tmp / "Pl\xC3\xA9"
+                                 "ateau");  // "Pléateau"
+    TempDir::Write(tmp / ("Pl\xC3\xA9"
+                          "ateau/" +
+                          lodz + ".bte"),
+                   BattleText("1 0", "Bataille d'\xE9t\xE9", "0 6", "1"));
+    WriteConfig(tmp / "prog",
+                "d:\\Pl\xC3\xA9"
+                "ateau",
+                tmp / "out", tmp / "in");
+    window = std::make_unique<MainWindow>();
+    window->zipComponent.SetDLLDirectory(TURNEX_BIN_DIR);
+    window->show();
+    window->activateWindow();
+    QApplication::setActiveWindow(window.get());
+
+    ASSERT_EQ(Entries(), (QStringList {QStringLiteral("Bataille d'\u00E9t\u00E9")}));  // the title, in Windows-1252
+    ClickRow(0);
+    EXPECT_EQ(Filename(), shownLodz + QStringLiteral(".bte"));
+    QTest::mouseClick(window->notesEdit->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::keyClicks(window->notesEdit, QStringLiteral("hold"));
+    Click(window->compressButton);  // saves the note first
+    EXPECT_EQ(app::FindComment(lodz + ".bte").value_or("none"), "hold");
+    EXPECT_EQ(desktop.Messages(), (std::vector<std::string> {"File successfully zipped!"}));
+    EXPECT_EQ(TempDir::Names(tmp / "out"), std::vector<std::string> {lodz + ".zip"});
+
+    window->catalogueTabs->ClickTab(1);
+    EXPECT_EQ(Entries(), (QStringList {shownLodz + QStringLiteral(".zip")}));
+
+    window->catalogueTabs->ClickTab(0);
+    ClickRow(0);
+    desktop.folderAnswers = {tmp / "dest"};
+    Click(window->copyButton);
+    EXPECT_EQ(TempDir::Names(tmp / "dest"), std::vector<std::string> {lodz + ".bte"});
+
+    desktop.boxAnswers = {base::IDYES};
+    Click(window->deleteButton);
+    EXPECT_EQ(desktop.shown.back().text, "You want delete file " + lodz + ".bte! Are you sure?");
+    EXPECT_TRUE(TempDir::Names(tmp / "Pl\xC3\xA9"
+                                     "ateau")
+                    .empty());
+    EXPECT_FALSE(app::FindComment(lodz + ".bte"));
+    EXPECT_TRUE(desktop.Errors().empty());
 }
