@@ -40,7 +40,8 @@ public:
 
     void Add(const std::string& storedName, const base::Outcome& outcome)
     {
-        if (outcome.refusal == base::Refusal::UnsafeName || outcome.refusal == base::Refusal::ThroughLink)
+        if (outcome.refusal == base::Refusal::UnsafeName || outcome.refusal == base::Refusal::UnreadableName ||
+            outcome.refusal == base::Refusal::ThroughLink)
             unsafe_ = true;
         else
             unwritten_ = true;

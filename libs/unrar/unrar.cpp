@@ -6,6 +6,7 @@
 #include "RarDecoders.h"
 #include "RarFormat.h"
 
+#include "base/CodePage.h"
 #include "base/ExtractionFolder.h"
 
 #include <zlib.h>
@@ -101,6 +102,7 @@ int ResultOf(const base::Outcome& outcome)
     case base::Refusal::CannotWrite: return ERAR_EWRITE;
     case base::Refusal::CannotFlush: return ERAR_ECLOSE;
     case base::Refusal::UnsafeName:
+    case base::Refusal::UnreadableName:
     case base::Refusal::ThroughLink:
     case base::Refusal::NotAFolder:
     case base::Refusal::IsAFolder:
@@ -113,7 +115,7 @@ int ResultOf(const base::Outcome& outcome)
 void Refuse(Handle& h, const std::string& name, const std::string& reason)
 {
     if (h.refusedCount++ == 0) {
-        h.refusedName = name;
+        h.refusedName = base::TextToUtf8(name);  // shown in a message: never raw bytes of another code page
         h.refusalReason = reason;
     }
 }
@@ -357,7 +359,7 @@ int Process(Handle& h, int operation, const char* destPath, const char* destName
     }
     const auto rel = base::ExtractionFolder::CheckName(name);
     if (!rel)
-        return Check(h, m.name, {base::Refusal::UnsafeName});
+        return Check(h, m.name, {base::ExtractionFolder::NameRefusal(name)});
     base::ExtractionFolder* folder = FolderFor(h, dest, m.name);
     if (!folder)
         return ERAR_ECREATE;

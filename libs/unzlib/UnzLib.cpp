@@ -82,9 +82,11 @@ std::string BareName(const std::string& name)
     return sep == std::string::npos ? name : name.substr(sep + 1);
 }
 
-// A name as a message shows it: a control character in it could break the lines of the box.
+// A name as a message shows it: a control character in it could break the lines of the box, and
+// bytes that are not UTF-8 would garble the rest of the text.
 std::string Printable(std::string text)
 {
+    text = base::TextToUtf8(text);
     for (char& c : text)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             c = '?';
@@ -93,7 +95,8 @@ std::string Printable(std::string text)
 
 bool IsUnsafe(const base::Outcome& outcome)
 {
-    return outcome.refusal == base::Refusal::UnsafeName || outcome.refusal == base::Refusal::ThroughLink;
+    return outcome.refusal == base::Refusal::UnsafeName || outcome.refusal == base::Refusal::UnreadableName ||
+           outcome.refusal == base::Refusal::ThroughLink;
 }
 
 bool IsFolderName(const std::string& name) { return !name.empty() && (name.back() == '/' || name.back() == '\\'); }
@@ -374,7 +377,7 @@ private:
             return true;
         const auto rel = base::ExtractionFolder::CheckName(name);
         if (!rel)
-            return Refused(name, {base::Refusal::UnsafeName});
+            return Refused(name, {base::ExtractionFolder::NameRefusal(name)});
         if (!folder_->IsOpen())
             return Refused(name, FolderFailure());
         if (const base::Outcome outcome = folder_->MakeFolder(*rel); !outcome)
@@ -516,7 +519,7 @@ private:
             return Folder(name);
         const auto rel = Target(name);
         if (!rel)
-            return Refused(name, {base::Refusal::UnsafeName});
+            return Refused(name, {base::ExtractionFolder::NameRefusal(name)});
         if (IsSymlink(i))
             return Skipped(name, skUnsafeName, erUnsafe,
                            "Cannot extract " + name + ": it is a symbolic link, which could lead out of the folder");

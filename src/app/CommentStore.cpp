@@ -19,11 +19,11 @@ using L = CommentRecordLayout;
 using Record = std::array<uint8_t, L::Size>;
 
 // The stored key: the name in Windows-1252, as the games' tools keep it, cut to the record's 25 bytes.
-// A character the page lacks is kept as "?", which no Windows file name holds.
+// A name with a character the page lacks keeps its UTF-8 bytes: with "?" in their place, "Łódź"
+// and "Łódż" would share one note, and deleting one battle would take the other's note.
 std::string Key(std::string_view name)
 {
-    // A name from the disk that is not UTF-8 was never converted: it keeps its bytes.
-    std::string key = base::IsValidUtf8(name) ? base::Utf8ToAnsi(name) : std::string(name);
+    std::string key = base::Utf8ToAnsiExact(name).value_or(std::string(name));
     key.resize(std::min(key.size(), L::NameCapacity));
     return key;
 }

@@ -24,7 +24,8 @@ inline constexpr const char* kCommentFileName = "user.dat";
 // Full path of user.dat in the program's folder.
 std::string CommentFilePath();
 
-// Names are UTF-8 text, stored and matched in Windows-1252 byte for byte, letter case counting.
+// Names are UTF-8 text, stored and matched in Windows-1252 (UTF-8 when the page lacks one of their
+// characters) byte for byte, letter case counting.
 // A name longer than the record holds is keyed by its first 25 bytes, so its note can be found again.
 std::optional<std::string> FindComment(std::string_view name);
 // Replaces the comment of the first matching record or appends a record; the text is cut to 255.

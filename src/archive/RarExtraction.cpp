@@ -1,6 +1,7 @@
 #include "archive/RarExtraction.h"
 
 #include "archive/ArchiveCommon.h"
+#include "base/CodePage.h"
 #include "base/Desktop.h"
 #include "base/Paths.h"
 
@@ -105,7 +106,8 @@ std::string OpenFailureText(int code, const std::string& archiveName)
 // says, so it is told first.
 std::string ExtractFailureText(int code, const RARHeaderData& header, const std::string& archiveName)
 {
-    const std::string member = Quoted(std::string(header.FileName, strnlen(header.FileName, sizeof header.FileName)));
+    const std::string member =
+        Quoted(base::TextToUtf8(std::string(header.FileName, strnlen(header.FileName, sizeof header.FileName))));
     const std::string archive = Quoted(archiveName);
     if (code == ERAR_EOPEN && (header.Flags & RHDF_SPLITAFTER))
         return member + " continues in the next volume of the RAR archive " + archive +

@@ -106,6 +106,8 @@ std::string Describe(const Outcome& outcome)
 {
     switch (outcome.refusal) {
     case Refusal::None: return {};
+    case Refusal::UnreadableName:
+        return "its name is in an unknown character set (not UTF-8), so it would arrive under another name";
     case Refusal::UnsafeName:
         return "its name is unsafe (it leads out of the folder, holds control characters, or is too long or too "
                "deep)";
@@ -263,6 +265,11 @@ std::optional<std::string> ExtractionFolder::CheckName(std::string_view memberNa
     return rel;
 }
 
+Refusal ExtractionFolder::NameRefusal(std::string_view memberName)
+{
+    return IsValidUtf8(memberName) ? Refusal::UnsafeName : Refusal::UnreadableName;
+}
+
 std::string ExtractionFolder::SpellingIn(int dirFd, const std::string& dirRel, const std::string& name)
 {
     auto listing = spellings_.find(dirRel);
@@ -301,7 +308,9 @@ Outcome ExtractionFolder::ResolveParent(std::string_view rel, bool create, Resol
     if (rootFd_ < 0)
         return Refuse(Refusal::CannotCreate, openError_ ? openError_ : EBADF);
     const auto checked = CheckName(rel);
-    if (!checked || root_.size() + 1 + checked->size() + kPartSuffix.size() + 8 >= PATH_MAX)
+    if (!checked)
+        return Refuse(NameRefusal(rel));
+    if (root_.size() + 1 + checked->size() + kPartSuffix.size() + 8 >= PATH_MAX)
         return Refuse(Refusal::UnsafeName);
     const std::vector<std::string> parts = PathComponents(*checked);
     int dirFd = rootFd_;
@@ -453,7 +462,7 @@ Outcome ExtractionFolder::PlaceSymlink(std::string_view rel, std::string_view li
         return Refuse(Refusal::ThroughLink);
     const auto checked = CheckName(rel);
     if (!checked)
-        return Refuse(Refusal::UnsafeName);
+        return Refuse(NameRefusal(rel));
 
     // Judged on the names: the ".." parts all come first (one after a folder could climb out
     // through a link made earlier), and they climb no higher than the destination.

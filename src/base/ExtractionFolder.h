@@ -40,14 +40,15 @@ inline constexpr std::string_view kPartSuffix = ".turnex-part";
 
 enum class Refusal {
     None,
-    UnsafeName,    // absolute, "..", a drive letter, a control character, too long or too deep
-    ThroughLink,   // a folder on the way is a link (or a link member would point outside)
-    NotAFolder,    // a file stands where the member needs a folder
-    IsAFolder,     // a folder stands where the member's file goes
-    TooLarge,      // declares (or grew to) more than kMaxMemberSize
-    NoSpace,       // declares more than the folder's free space
-    GrewPastSize,  // wrote more than it declared
-    CannotCreate,  // the system refused to create the file or folder (systemError says why)
+    UnsafeName,      // absolute, "..", a drive letter, a control character, too long or too deep
+    UnreadableName,  // not UTF-8, and nothing says which code page it is in
+    ThroughLink,     // a folder on the way is a link (or a link member would point outside)
+    NotAFolder,      // a file stands where the member needs a folder
+    IsAFolder,       // a folder stands where the member's file goes
+    TooLarge,        // declares (or grew to) more than kMaxMemberSize
+    NoSpace,         // declares more than the folder's free space
+    GrewPastSize,    // wrote more than it declared
+    CannotCreate,    // the system refused to create the file or folder (systemError says why)
     CannotWrite,
     CannotFlush,
     CannotPlace,  // the finished file could not take its target's place
@@ -113,6 +114,8 @@ public:
     // The member name as the relative path it takes ("/" separators, "." parts dropped), or
     // nothing when it is unsafe (see above). Judged on the name alone.
     static std::optional<std::string> CheckName(std::string_view memberName);
+    // Why CheckName refused a name.
+    static Refusal NameRefusal(std::string_view memberName);
 
     // Creates rel (a checked name) and every folder above it.
     Outcome MakeFolder(std::string_view rel);

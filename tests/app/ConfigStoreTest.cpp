@@ -1,5 +1,7 @@
 #include "app/ConfigStore.h"
+#include "base/CodePage.h"
 #include "base/Errors.h"
+#include "base/Paths.h"
 #include "base/ProgramDir.h"
 #include "base/Registry.h"
 #include "support/TempDir.h"
@@ -190,4 +192,82 @@ TEST_F(ConfigStoreTest, AnyFileContentLoads)
     for (int i = 0; i < 255; ++i)
         ygrave += "\xC3\xBF";
     EXPECT_EQ(state.GameDir, ygrave);
+}
+
+// Folders are UTF-8 inside the program. A drive-letter folder is stored in Windows-1252, as the
+// games' own tools read this file; a native one as UTF-8.
+TEST_F(ConfigStoreTest, FoldersKeepTheirCharactersThroughASaveAndALoad)
+{
+    const std::string driveFolder = "c:\\Jeux\\Op\xC3\xA9ration";                                 // é
+    const std::string driveMail = "D:\\Mail\\\xC3\x96lberg";                                      // Ö
+    const std::string nativeFolder = "/home/ann/\xC5\x81\xC3\xB3\x64\xC5\xBA \xC3\xA9t\xC3\xA9";  // Łódź été
+    Load();
+    state.Profile(1).SetGameDir(driveFolder);
+    state.Profile(1).SetIncomingDir(driveMail);
+    state.Profile(1).SetOutgoingDir(nativeFolder);
+    SaveConfiguration(state);
+
+    const std::string file = Load();
+    EXPECT_EQ(Field(file, 1, GameProfileLayout::GameDir), "c:\\Jeux\\Op\xE9ration");
+    EXPECT_EQ(Field(file, 1, GameProfileLayout::IncomingDir), "D:\\Mail\\\xD6lberg");
+    EXPECT_EQ(Field(file, 1, GameProfileLayout::OutgoingDir), nativeFolder);
+    EXPECT_EQ(state.Profile(1).GameDir(), driveFolder);
+    EXPECT_EQ(state.Profile(1).IncomingDir(), driveMail);
+    EXPECT_EQ(state.Profile(1).OutgoingDir(), nativeFolder);
+}
+
+TEST_F(ConfigStoreTest, ALongNativeFolderIsCutBeforeACharacterItWouldSplit)
+{
+    struct Case {
+        const char* what;
+        std::string folder;
+        size_t kept;  // bytes stored
+    };
+    const std::string start = "/" + std::string(252, 'a');  // 253 bytes
+    const std::vector<Case> cases = {
+        {"é over bytes 255 and 256", start + "b" + "\xC3\xA9" + "tail", 254},
+        {"€ over bytes 254 to 256", start + "\xE2\x82\xAC" + "tail", 253},
+        {"é ends at byte 255", start + "\xC3\xA9" + "tail", 255},
+    };
+    Load();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        state.Profile(2).SetOutgoingDir(c.folder);
+        SaveConfiguration(state);
+        const std::string stored = Field(Load(), 2, GameProfileLayout::OutgoingDir);
+        EXPECT_EQ(stored, c.folder.substr(0, c.kept));
+        EXPECT_TRUE(base::IsValidUtf8(stored));
+        EXPECT_EQ(state.Profile(2).OutgoingDir(), c.folder.substr(0, c.kept));
+    }
+}
+
+TEST_F(ConfigStoreTest, ADriveFolderWithACharacterWindows1252LacksIsKeptAsTheFolderItNames)
+{
+    ScopedWinePrefix prefix(tmp / "wine");
+    fs::create_directories(tmp / "wine/dosdevices");
+    fs::create_directory_symlink(tmp / "drive-d", tmp / "wine/dosdevices/d:");
+    const std::string lodz = "\xC5\x81\xC3\xB3\x64\xC5\xBA";  // Łódź
+    fs::create_directories(tmp / ("drive-d/" + lodz));
+    Load();
+    state.Profile(0).SetGameDir("d:\\" + lodz);
+    SaveConfiguration(state);
+    Load();
+    const std::string kept = state.Profile(0).GameDir();
+    ASSERT_FALSE(kept.empty());
+    EXPECT_EQ(kept.front(), '/');
+    EXPECT_TRUE(base::IsValidUtf8(kept));
+    std::error_code error;
+    EXPECT_TRUE(fs::equivalent(base::NativePath(kept), tmp / ("drive-d/" + lodz), error)) << kept;
+}
+
+TEST_F(ConfigStoreTest, ANativeFolderAnEarlierVersionStoredInWindows1252ReadsAsUtf8)
+{
+    std::string content(2313, '\0');
+    const std::string old = "/home/ann/Op\xE9ration";
+    content[GameProfileLayout::GameDir] = static_cast<char>(old.size());
+    content.replace(GameProfileLayout::GameDir + 1, old.size(), old);
+    content[GameProfileLayout::Selected] = 1;
+    TempDir::Write(File(), content);
+    Load();
+    EXPECT_EQ(state.GameDir, "/home/ann/Op\xC3\xA9ration");
 }
