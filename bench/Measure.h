@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <fcntl.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -77,6 +78,7 @@ struct ProcessResult {
 inline ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& dir = ".", bool quiet = true)
 {
     ProcessResult result;
+    std::fflush(nullptr);  // else the child writes what the parent had buffered a second time
     const auto t0 = std::chrono::steady_clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
@@ -101,6 +103,19 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv, const std:
         result.peakKilobytes = usage.ru_maxrss;
     }
     return result;
+}
+
+// The flush every extraction of ours makes before its files take their names: the file system of
+// the folder, then the folder itself. Timed after a peer's process, it gives the peer the same
+// safety without the price of another process start.
+inline void FlushFolder(const std::string& dir)
+{
+    const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    syncfs(fd);
+    fsync(fd);
+    close(fd);
 }
 
 inline std::string Figure(const Sample& s, const char* unit = "ms", double scale = 1e3)

@@ -1,240 +1,200 @@
-// Whole-archive extraction timings: this program extracting through libunrar.so, bsdtar -x and
-// unar, each started as a process into a fresh folder, on the largest archives of the shared
-// corpus and on generated stored archives of both layouts (64 MB each, no RAR writer needed).
-// Goal: within 1.15x of bsdtar.
-#include "archive/RarBytes.h"
-#include "turnex/unrar.h"
+// RAR extraction, whole process against whole process: unrar_extract_driver (libunrar.so bound as
+// the program binds it, the program's calls) against `bsdtar -xf`, each into a fresh folder, on every
+// archive of the shared corpus that bsdtar extracts correctly by its MANIFEST.tsv. Runs alternate
+// between the two, and between them runs synced_write_floor: the same tree written and flushed
+// with and without the flushes, whose difference is the floor that flushing every extracted file
+// before it takes its name puts under our side: bsdtar flushes nothing.
+#include "Measure.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
+#include <functional>
+#include <map>
+#include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <system_error>
 #include <vector>
-#include <zlib.h>
 
-extern char** environ;
 namespace fs = std::filesystem;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+constexpr int kRuns = 31;
+constexpr double kGoal = 1.05;
 
-// The extraction the program does, in a child process like the peers.
-int ExtractMode(const char* archive, const char* dest)
-{
-    RAROpenArchiveData open {};
-    open.ArcName = const_cast<char*>(archive);
-    open.OpenMode = RAR_OM_EXTRACT;
-    void* h = RAROpenArchive(&open);
-    if (!h)
-        return 1;
-    RARHeaderData header {};
-    int r, failed = 0;
-    while ((r = RARReadHeader(h, &header)) == ERAR_SUCCESS)
-        failed |= RARProcessFile(h, RAR_EXTRACT, const_cast<char*>(dest), nullptr) != ERAR_SUCCESS;
-    RARCloseArchive(h);
-    return failed || r != ERAR_END_ARCHIVE;
-}
-
-// Runs argv with its output discarded; the exit status, or -1 when it could not start.
-int Run(const std::vector<std::string>& args)
-{
-    std::vector<char*> argv;
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid;
-    int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-struct Timing {
-    double ms = 0;
-    bool ok = true;
+struct ManifestRow {
+    std::string member, size, sha256, notes;
 };
 
-// Median of runs, each into a fresh folder; {dest} in args is replaced by that folder.
-Timing Time(const std::vector<std::string>& args, const fs::path& work, int runs)
+// archive -> its member rows, in the manifest's order.
+std::map<std::string, std::vector<ManifestRow>> ReadManifest(const fs::path& file)
 {
-    std::vector<double> times;
-    Timing t;
-    for (int i = 0; i < runs; ++i) {
-        const fs::path dest = work / ("out" + std::to_string(i));
-        fs::create_directories(dest);
-        std::vector<std::string> a = args;
-        for (auto& s : a)
-            if (s == "{dest}")
-                s = dest.string();
-        auto start = Clock::now();
-        int rc = Run(a);
-        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-        t.ok = t.ok && rc == 0;
-        fs::remove_all(dest);
+    std::map<std::string, std::vector<ManifestRow>> archives;
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);  // column names
+    while (std::getline(in, line)) {
+        std::vector<std::string> f;
+        std::stringstream fields(line);
+        for (std::string s; std::getline(fields, s, '\t');)
+            f.push_back(s);
+        if (f.size() < 5)
+            continue;
+        auto& rows = archives[f[0]];
+        if (f[1].empty() || f[1][0] != '(')
+            rows.push_back({f[1], f[2], f[3], f[4]});
     }
-    std::sort(times.begin(), times.end());
-    t.ms = times[times.size() / 2];
-    return t;
+    return archives;
 }
 
-// ---- generated stored archives ----
-
-using rarbytes::Crc;
-using rarbytes::Put16;
-using rarbytes::Put32;
-using rarbytes::PutVint;
-
-std::vector<std::pair<std::string, std::string>> Payload()
+std::string Sha256Of(const fs::path& file)
 {
-    std::vector<std::pair<std::string, std::string>> files;
-    uint64_t x = 0x9E3779B97F4A7C15ull;
-    for (int f = 0; f < 4; ++f) {
-        std::string data(16 << 20, '\0');
-        for (size_t i = 0; i + 8 <= data.size(); i += 8) {
-            x ^= x << 13, x ^= x >> 7, x ^= x << 17;
-            std::memcpy(&data[i], &x, 8);
+    const std::string command = "sha256sum -b '" + file.string() + "' 2>/dev/null";
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[128];
+        while (std::fgets(buf, sizeof buf, p))
+            out += buf;
+        pclose(p);
+    }
+    return out.substr(0, 64);
+}
+
+// Whether tree holds the archive as its manifest says: every file with its SHA-256, every link a
+// link, every folder a folder. An archive with a member the manifest says must not be written
+// (a damaged one) is never extracted correctly.
+bool MatchesManifest(const fs::path& tree, const std::vector<ManifestRow>& rows)
+{
+    if (rows.empty())
+        return false;
+    std::error_code ec;
+    for (const auto& row : rows) {
+        const fs::path path = tree / fs::u8path(row.member);
+        if (row.notes.rfind("symlink", 0) == 0) {
+            if (!fs::is_symlink(fs::symlink_status(path, ec)))
+                return false;
+        } else if (row.notes.rfind("dir", 0) == 0) {
+            if (!fs::is_directory(fs::symlink_status(path, ec)))
+                return false;
+        } else if (row.sha256 == "-" || !fs::is_regular_file(fs::symlink_status(path, ec)) ||
+                   Sha256Of(path) != row.sha256) {
+            return false;
         }
-        files.emplace_back("battle" + std::to_string(f) + ".bte", std::move(data));
     }
-    return files;
+    return true;
 }
 
-std::string Rar4(const std::vector<std::pair<std::string, std::string>>& files)
-{
-    auto block = [](const std::string& body) {
-        std::string b;
-        Put16(b, Crc(body) & 0xFFFF);
-        return b + body;
-    };
-    std::string out("Rar!\x1A\x07\x00", 7);
-    std::string main("\x73", 1);
-    Put16(main, 0);
-    Put16(main, 13);
-    main.append(6, '\0');
-    out += block(main);
-    for (const auto& [name, data] : files) {
-        std::string h("\x74", 1);
-        Put16(h, 0x8000);
-        Put16(h, 32 + name.size());
-        Put32(h, data.size());
-        Put32(h, data.size());
-        h += '\x03';
-        Put32(h, Crc(data));
-        Put32(h, 0x5A210000);
-        h += '\x14';
-        h += '\x30';
-        Put16(h, name.size());
-        Put32(h, 0x81A4);
-        out += block(h + name) + data;
+class Folders {
+public:
+    explicit Folders(fs::path work) : work_(std::move(work)) {}
+    fs::path Fresh()
+    {
+        fs::path dir = work_ / ("out" + std::to_string(next_++));
+        fs::create_directories(dir);
+        return dir;
     }
-    std::string end("\x7B", 1);
-    Put16(end, 0x4000);
-    Put16(end, 7);
-    return out + block(end);
-}
 
-std::string Rar5(const std::vector<std::pair<std::string, std::string>>& files)
-{
-    auto header = [](const std::string& body) {
-        std::string sized;
-        PutVint(sized, body.size());
-        sized += body;
-        std::string h;
-        Put32(h, Crc(sized));
-        return h + sized;
-    };
-    std::string out("Rar!\x1A\x07\x01\x00", 8);
-    out += header(std::string("\x01\x00\x00", 3));
-    for (const auto& [name, data] : files) {
-        std::string h;
-        PutVint(h, 2);
-        PutVint(h, 0x02);
-        PutVint(h, data.size());
-        PutVint(h, 0x04);
-        PutVint(h, data.size());
-        PutVint(h, 0x81A4);
-        Put32(h, Crc(data));
-        PutVint(h, 0);
-        PutVint(h, 1);
-        PutVint(h, name.size());
-        out += header(h + name) + data;
-    }
-    return out + header(std::string("\x05\x00\x00", 3));
-}
+private:
+    fs::path work_;
+    int next_ = 0;
+};
 
 }  // namespace
 
-int main(int argc, char** argv)
+int main()
 {
-    if (argc == 4 && std::string(argv[1]) == "--extract")
-        return ExtractMode(argv[2], argv[3]);
-
-    const std::string self = fs::canonical("/proc/self/exe").string();
+    const fs::path binDir = fs::canonical("/proc/self/exe").parent_path();
+    const std::string driver = (binDir / "unrar_extract_driver").string();
+    const std::string floorWriter = (binDir / "synced_write_floor").string();
+    const std::string noFlush = "LD_PRELOAD=" + (binDir / "libunrar_noflush_preload.so").string();
+    const fs::path corpus = TURNEX_RAR_TESTDATA;
+    if (!fs::exists(corpus / "MANIFEST.tsv")) {
+        std::printf("shared RAR corpus not found at %s\n", corpus.c_str());
+        return 1;
+    }
+    if (bench::RunProcess({"bsdtar", "--version"}).exitCode != 0) {
+        std::printf("bsdtar is not installed\n");
+        return 1;
+    }
     char pattern[] = "/tmp/bench-unrar-XXXXXX";
     if (!mkdtemp(pattern))
-        return 0;
+        return 1;
     const fs::path work = pattern;
+    Folders folders(work);
 
-    std::vector<std::pair<std::string, int>> archives;  // path, runs
-    const fs::path corpus = TURNEX_RAR_TESTDATA;
-    if (fs::exists(corpus)) {
-        for (const char* name :
-             {"r2_audio_compression.rar", "r3_compressed_best.rar", "r5_comment_blake2.rar", "r5_compressed_multi.rar"})
-            archives.emplace_back((corpus / name).string(), 21);
-    } else {
-        std::printf("shared RAR corpus not found at %s: generated archives only\n", corpus.c_str());
-    }
-    const auto payload = Payload();
-    {
-        std::ofstream(work / "stored4.rar", std::ios::binary) << Rar4(payload);
-        std::ofstream(work / "stored5.rar", std::ios::binary) << Rar5(payload);
-    }
-    archives.emplace_back((work / "stored4.rar").string(), 7);
-    archives.emplace_back((work / "stored5.rar").string(), 7);
+    const auto manifest = ReadManifest(corpus / "MANIFEST.tsv");
+    int measured = 0;
+    std::printf("%-26s %-18s %-18s %11s %11s %7s %7s %10s\n", "archive", "ours", "bsdtar", "flush cost", "each file",
+                "ratio", "floor", "unflushed");
+    for (const auto& [name, rows] : manifest) {
+        const std::string archive = (corpus / name).string();
+        // The peer's output, checked once; it is also the tree the floor writes.
+        const fs::path reference = folders.Fresh();
+        if (bench::RunProcess({"bsdtar", "-xf", archive, "-C", reference.string()}).exitCode != 0 ||
+            !MatchesManifest(reference, rows)) {
+            std::printf("%-26s skipped: bsdtar does not extract it correctly\n", name.c_str());
+            continue;
+        }
+        const fs::path check = folders.Fresh();
+        const bool oursCorrect =
+            bench::RunProcess({driver, archive, check.string()}).exitCode == 0 && MatchesManifest(check, rows);
 
-    const bool haveBsdtar = Run({"bsdtar", "--version"}) == 0;
-    const bool haveUnar = Run({"unar", "-v"}) >= 0;
-    std::printf("%-28s %10s %10s %10s %12s %12s\n", "archive", "ours ms", "bsdtar ms", "unar ms", "ours/bsdtar",
-                "ours/unar");
-    for (const auto& [path, runs] : archives) {
-        Timing ours = Time({self, "--extract", path, "{dest}"}, work, runs);
-        Timing bsdtar = haveBsdtar ? Time({"bsdtar", "-x", "-f", path, "-C", "{dest}"}, work, runs) : Timing {0, false};
-        Timing unar = haveUnar ? Time({"unar", "-q", "-f", "-o", "{dest}", path}, work, runs) : Timing {0, false};
-        auto mark = [](const Timing& t) { return t.ok ? ' ' : '!'; };
-        std::printf("%-28s %9.2f%c %9.2f%c %9.2f%c %12.2f %12.2f\n", fs::path(path).filename().c_str(), ours.ms,
-                    mark(ours), bsdtar.ms, mark(bsdtar), unar.ms, mark(unar), bsdtar.ms > 0 ? ours.ms / bsdtar.ms : 0,
-                    unar.ms > 0 ? ours.ms / unar.ms : 0);
-        const std::string file = fs::path(path).filename().string();
-        // A time is only compared when both tools succeeded.
-        auto row = [&](const char* peer, const Timing& t, const char* goal) {
-            char ratio[32] = "-";
-            if (ours.ok && t.ok && t.ms > 0)
-                std::snprintf(ratio, sizeof ratio, "%.2f", ours.ms / t.ms);
-            std::printf("ROW\textract %s\t%.2f ms%s\t%.2f ms (%s)%s\t%s\t%s\n", file.c_str(), ours.ms,
-                        ours.ok ? "" : " (failed)", t.ms, peer, t.ok ? "" : " (failed)", ratio, goal);
+        bench::Sample ours, peer, synced, unsynced, eachFile, oursUnflushed, peerEnv;
+        auto run = [&](bench::Sample& into, std::vector<std::string> argv) {
+            argv.push_back(folders.Fresh().string());
+            into.values.push_back(bench::RunProcess(argv).seconds);
         };
-        if (haveBsdtar)
-            row("bsdtar", bsdtar, "<= 1.15");
-        if (haveUnar)
-            row("unar", unar, "-");
+        auto runOurs = [&] { run(ours, {driver, archive}); };
+        auto runPeer = [&] { run(peer, {"bsdtar", "-xf", archive, "-C"}); };
+        auto runSynced = [&] { run(synced, {floorWriter, reference.string()}); };
+        auto runUnsynced = [&] { run(unsynced, {floorWriter, "--no-flush", reference.string()}); };
+        auto runEachFile = [&] { run(eachFile, {floorWriter, "--flush-each-file", reference.string()}); };
+        // env runs in both: our driver without its flushes, and bsdtar with an empty preload, alike.
+        auto runOursUnflushed = [&] { run(oursUnflushed, {"env", noFlush, driver, archive}); };
+        auto runPeerThroughEnv = [&] { run(peerEnv, {"env", "LD_PRELOAD=", "bsdtar", "-xf", archive, "-C"}); };
+        auto all = [&](bool reversed) {
+            const std::vector<std::function<void()>> order {
+                runOurs, runPeer, runSynced, runUnsynced, runEachFile, runOursUnflushed, runPeerThroughEnv};
+            if (reversed)
+                for (auto it = order.rbegin(); it != order.rend(); ++it)
+                    (*it)();
+            else
+                for (const auto& f : order)
+                    f();
+        };
+        all(false);  // warm-up, not counted
+        for (auto* s : {&ours, &peer, &synced, &unsynced, &eachFile, &oursUnflushed, &peerEnv})
+            s->values.clear();
+        for (int i = 0; i < kRuns; ++i)
+            all(i % 2 == 1);
+        // bsdtar does not flush: with the flushes our extraction makes, it could not be faster than
+        // its own time plus what those flushes cost the plain writer.
+        const double flushCost = synced.Median() - unsynced.Median();
+        const double eachFileCost = eachFile.Median() - unsynced.Median();
+        const double ratio = ours.Median() / peer.Median();
+        const double unflushedRatio = oursUnflushed.Median() / peerEnv.Median();
+        const double floorRatio = (peer.Median() + flushCost) / peer.Median();
+        std::printf("%-26s %-18s %-18s %8.2f ms %8.2f ms %6.2fx %6.2fx %9.2fx%s\n", name.c_str(),
+                    bench::Figure(ours).c_str(), bench::Figure(peer).c_str(), flushCost * 1e3, eachFileCost * 1e3,
+                    ratio, floorRatio, unflushedRatio, oursCorrect ? "" : "  ours NOT CORRECT");
+        char goal[64];
+        std::snprintf(goal, sizeof goal, "<= %.2fx (flush floor %.2fx)", kGoal, floorRatio);
+        bench::Row("RAR extract " + name + ", whole process",
+                   oursCorrect ? bench::Figure(ours) : bench::Figure(ours) + " (wrong output)",
+                   bench::Figure(peer) + " (bsdtar)", ratio, goal, oursCorrect && ratio <= kGoal);
+        ++measured;
+        std::error_code ec;
+        fs::remove_all(work, ec);
+        fs::create_directories(work, ec);
     }
-    std::printf("(median of the runs, each into a fresh folder; ! = the tool reported a failure)\n");
-    fs::remove_all(work);
-    return 0;
+    std::printf("(%d runs each, interleaved; median ±interquartile range/median; flush cost: the same tree "
+                "written with and without the flushes; each file: the same with each file flushed instead of the "
+                "file system; floor: bsdtar plus the flush cost, over bsdtar; unflushed: our driver with its flushes "
+                "made no-ops, over bsdtar, both started through env)\n",
+                kRuns);
+    std::error_code ec;
+    fs::remove_all(work, ec);
+    return measured > 0 ? 0 : 1;
 }

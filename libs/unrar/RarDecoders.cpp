@@ -308,9 +308,16 @@ int Rar4Decoder::Decode(const Member& m, const Sink& sink)
     return ERAR_SUCCESS;
 }
 
-// ---- RAR5 through libarchive ----
+// ---- RAR5, and RAR 3.x files that stand alone, through libarchive ----
 
-void Rar5Decoder::Close()
+bool LibarchiveDecodesRar4(const Member& m, bool solidArchive)
+{
+    constexpr unsigned kUsesEarlierMembers = 0x0010;
+    return !solidArchive && !(m.flags & kUsesEarlierMembers) && m.unpVer == 29 && m.method != 0x30 && !m.isDir &&
+           m.link == LinkKind::None && !m.encrypted && !m.splitBefore && !m.splitAfter;
+}
+
+void LibarchiveDecoder::Close()
 {
     if (a_)
         archive_read_free(a_);
@@ -319,7 +326,7 @@ void Rar5Decoder::Close()
     index_ = -1;
 }
 
-int Rar5Decoder::Decode(const Member& m, const Sink& sink)
+int LibarchiveDecoder::Decode(const Member& m, const Sink& sink)
 {
     if (a_ && index_ >= static_cast<int64_t>(m.fileIndex))
         Close();
@@ -328,7 +335,10 @@ int Rar5Decoder::Decode(const Member& m, const Sink& sink)
         if (!a_)
             return ERAR_NO_MEMORY;
         // Registered exactly once per handle: a second registration crashes libarchive.
-        archive_read_support_format_rar5(a_);
+        if (format_ == Format::Rar5)
+            archive_read_support_format_rar5(a_);
+        else
+            archive_read_support_format_rar(a_);
         int opened = ARCHIVE_FATAL;
         if (start_ > 0) {
             view_ = std::make_unique<ArchiveView>(path_, start_);
@@ -339,17 +349,24 @@ int Rar5Decoder::Decode(const Member& m, const Sink& sink)
         }
         if (opened != ARCHIVE_OK) {
             Close();
-            return ERAR_BAD_DATA;
+            return format_ == Format::Rar5 ? ERAR_BAD_DATA : kUnreachable;
         }
     }
+    archive_entry* e = nullptr;
     while (index_ < static_cast<int64_t>(m.fileIndex)) {
-        archive_entry* e = nullptr;
         int r = archive_read_next_header(a_, &e);
         if (r != ARCHIVE_OK && r != ARCHIVE_WARN) {
             Close();
-            return ERAR_BAD_DATA;
+            return format_ == Format::Rar5 ? ERAR_BAD_DATA : kUnreachable;
         }
         ++index_;
+    }
+    // Both readers count the same file headers; should they ever disagree, the entry's size says so
+    // before a byte of another file reaches the sink.
+    if (format_ == Format::Rar4 && e &&
+        (!archive_entry_size_is_set(e) || static_cast<uint64_t>(archive_entry_size(e)) != m.unpSize)) {
+        Close();
+        return kUnreachable;
     }
     std::vector<uint8_t> buf(kChunk);
     uint64_t total = 0;

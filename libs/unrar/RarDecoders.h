@@ -1,7 +1,9 @@
 #pragma once
-// The two decompressors behind the library: libunarr for the RAR 1.5-4 layout (it gets solid
-// archives and the 2.0 audio mode right), libarchive for RAR5. Both are driven strictly forward,
-// member by member, as solid archives need.
+// The two decompressors behind the library: libarchive for RAR5 and for the files of RAR 3.x
+// compression that need no earlier member (it sizes its window to the data, so a small archive
+// unpacks fast), libunarr for the rest of the RAR 1.5-4 layout (solid archives, whose continuations
+// libarchive refuses, and RAR 2.0 compression, whose audio mode it decodes wrongly). Both are driven
+// strictly forward, member by member, as solid archives need.
 #include "RarFormat.h"
 
 #include <cstddef>
@@ -63,23 +65,34 @@ private:
     size_t entryLeft_ = 0;
 };
 
-class Rar5Decoder {
+class LibarchiveDecoder {
 public:
-    Rar5Decoder(std::string path, int64_t start) : path_(std::move(path)), start_(start) {}
-    ~Rar5Decoder() { Close(); }
-    Rar5Decoder(const Rar5Decoder&) = delete;
-    Rar5Decoder& operator=(const Rar5Decoder&) = delete;
+    LibarchiveDecoder(std::string path, int64_t start, Format format)
+        : path_(std::move(path)), start_(start), format_(format)
+    {
+    }
+    ~LibarchiveDecoder() { Close(); }
+    LibarchiveDecoder(const LibarchiveDecoder&) = delete;
+    LibarchiveDecoder& operator=(const LibarchiveDecoder&) = delete;
+    // ERAR_SUCCESS, ERAR_BAD_DATA, the sink's code, or kUnreachable when the member's entry could
+    // not be reached (nothing was handed to the sink).
     int Decode(const Member& m, const Sink& sink);
+    static constexpr int kUnreachable = -1;
 
 private:
     void Close();
 
     std::string path_;
     int64_t start_;
+    Format format_;
     std::unique_ptr<ArchiveView> view_;
     archive* a_ = nullptr;
     int64_t index_ = -1;  // file header ordinal of libarchive's current entry
 };
+
+// Whether libarchive unpacks this RAR 1.5-4 file right: RAR 3.x compression, a file (a link keeps
+// its target in its data, which libarchive takes as the target), and no dictionary of earlier members.
+bool LibarchiveDecodesRar4(const Member& m, bool solidArchive);
 
 // A packed comment is unpacked by handing its decompressor a minimal archive in memory that holds
 // the comment's data as its only member. Nothing when it cannot be unpacked or fails its check.

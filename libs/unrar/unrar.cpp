@@ -40,7 +40,9 @@ struct Handle {
     Member cur;
     bool haveCur = false;
     std::unique_ptr<Rar4Decoder> d4;
-    std::unique_ptr<Rar5Decoder> d5;
+    std::unique_ptr<LibarchiveDecoder> d4Standalone;  // RAR 3.x files that need no earlier member
+    bool d4StandaloneFailed = false;                  // then libunarr reads the rest
+    std::unique_ptr<LibarchiveDecoder> d5;
     // One per destination, opened at its first extracted member: the files wait there until the
     // walk reaches the end of the archive (or the archive is closed), then take their places.
     std::map<std::string, std::unique_ptr<base::ExtractionFolder>> folders;
@@ -221,13 +223,24 @@ int Decode(Handle& h, const Member& m, const Sink& sink)
 {
     if (m.method == 0x30 && m.packSize == m.unpSize && m.unpSizeKnown)
         return ReadStored(h, m, sink);
-    if (h.walker.Info().format == Format::Rar4) {
+    const ArchiveInfo& info = h.walker.Info();
+    if (info.format == Format::Rar4 && !h.d4StandaloneFailed && LibarchiveDecodesRar4(m, info.solid)) {
+        if (!h.d4Standalone)
+            h.d4Standalone = std::make_unique<LibarchiveDecoder>(h.arcName, info.start, Format::Rar4);
+        const int rc = h.d4Standalone->Decode(m, sink);
+        if (rc != LibarchiveDecoder::kUnreachable)
+            return rc;
+        // libarchive could not find its way to the file: libunarr reads this archive from here on.
+        h.d4StandaloneFailed = true;
+        h.d4Standalone.reset();
+    }
+    if (info.format == Format::Rar4) {
         if (!h.d4)
             h.d4 = std::make_unique<Rar4Decoder>(h.arcName, h.walker.Info().solid, h.walker.Info().start);
         return h.d4->Decode(m, sink);
     }
     if (!h.d5)
-        h.d5 = std::make_unique<Rar5Decoder>(h.arcName, h.walker.Info().start);
+        h.d5 = std::make_unique<LibarchiveDecoder>(h.arcName, info.start, Format::Rar5);
     return h.d5->Decode(m, sink);
 }
 

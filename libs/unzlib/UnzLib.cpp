@@ -441,13 +441,32 @@ private:
             zip_fclose(f);
             return true;  // AES carries its own password check and authentication
         }
+        // libzip compares the checksum when the entry is read to its end, and fails that read.
+        std::vector<char> buf(1 << 16);
+        zip_int64_t r;
+        while ((r = zip_fread(f, buf.data(), buf.size())) > 0) {
+        }
+        zip_fclose(f);
+        return r == 0;
+    }
+
+    // The checksum of what an entry decompresses to, for the message about one whose stored
+    // checksum did not match. Only that rare case reads the entry a second time: a sound entry's
+    // checksum is compared once, by libzip, as it is read.
+    // password: the one the entry was opened with, empty for an entry in the clear.
+    uint32_t FoundCrc(zip_uint64_t i, const std::string& password)
+    {
+        zip_file_t* f =
+            password.empty() ? zip_fopen_index(za_, i, 0) : zip_fopen_index_encrypted(za_, i, 0, password.c_str());
+        if (!f)
+            return 0;
         std::vector<char> buf(1 << 16);
         uLong crc = crc32(0, nullptr, 0);
         zip_int64_t r;
         while ((r = zip_fread(f, buf.data(), buf.size())) > 0)
             crc = crc32(crc, reinterpret_cast<const Bytef*>(buf.data()), static_cast<uInt>(r));
         zip_fclose(f);
-        return r == 0 && crc == st.crc;
+        return static_cast<uint32_t>(crc);
     }
 
     // Opens an entry for reading; for an encrypted one password comes back as the one that fits.
@@ -576,23 +595,23 @@ private:
         std::optional<bool> genuine;
         if (IsAes(st))
             genuine = Authentic(i, st, password);
-        return Write(f, st, name, *rel, folder_ ? &out : nullptr, genuine, stop) && !stop;
+        return Write(f, i, st, name, *rel, folder_ ? &out : nullptr, password, genuine, stop) && !stop;
     }
 
     // out: the member's file, or null for a test, which reads the entry through its checksum and
     // writes nothing. aesGenuine: for an AES entry, whether its authentication code matched.
-    bool Write(zip_file_t* f, const zip_stat_t& st, const std::string& name, const std::string& rel,
-               base::MemberFile* out, std::optional<bool> aesGenuine, bool& stop)
+    // libzip compares the stored checksum as the entry is read and fails the last read when it
+    // differs, so the bytes are not summed again here.
+    bool Write(zip_file_t* f, zip_uint64_t i, const zip_stat_t& st, const std::string& name, const std::string& rel,
+               base::MemberFile* out, const std::string& password, std::optional<bool> aesGenuine, bool& stop)
     {
         std::vector<char> buf(1 << 16);
-        uLong crc = crc32(0, nullptr, 0);
         zip_uint64_t got = 0;
         bool readError = false, crcError = false;
         std::string why;
         // AES entries of the second kind store no CRC; this libzip still compares the zero and
         // reports a checksum error at their end. Their authentication code, checked beforehand,
         // is what tells a sound entry from a damaged one.
-        const bool aesWithoutCrc = aesGenuine.has_value() && st.crc == 0;
         for (;;) {
             const zip_int64_t r = zip_fread(f, buf.data(), buf.size());
             if (r < 0) {
@@ -609,7 +628,6 @@ private:
             }
             if (r == 0)
                 break;
-            crc = crc32(crc, reinterpret_cast<const Bytef*>(buf.data()), static_cast<uInt>(r));
             got += static_cast<zip_uint64_t>(r);
             if (out) {
                 // Also what stops a member that grows past what it declared.
@@ -625,11 +643,8 @@ private:
             }
         }
         zip_fclose(f);
-        const bool checkCrc = (st.valid & ZIP_STAT_CRC) && !aesWithoutCrc;
         if (!readError && !crcError && ((st.valid & ZIP_STAT_SIZE) && got != st.size))
             readError = true, why = "size mismatch";
-        if (!readError && !crcError && checkCrc && crc != st.crc)
-            crcError = true;
         // A damaged AES entry (or, once in 65536, a wrong password that passed the two-byte
         // check) fails its code whatever the decompression made of the bytes.
         const bool forged = aesGenuine.has_value() && !*aesGenuine;
@@ -644,7 +659,8 @@ private:
         if (crcError) {
             int32_t answer = 0;
             if (readThrough) {
-                auto a = cb_.Call(acCrcError, static_cast<int32_t>(crc), static_cast<int32_t>(st.crc), name);
+                const uint32_t found = FoundCrc(i, password);
+                auto a = cb_.Call(acCrcError, static_cast<int32_t>(found), static_cast<int32_t>(st.crc), name);
                 if (a.result == -1)
                     return false;
                 answer = a.errorCode;

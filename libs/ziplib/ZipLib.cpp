@@ -6,6 +6,7 @@
 #include "base/Files.h"
 #include "base/Paths.h"
 
+#include <libdeflate.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -92,6 +94,162 @@ bool ReadsThrough(const std::string& nativePath, int& error)
     close(fd);
     return r == 0;
 }
+
+// Files up to this size are deflated by libdeflate, in memory, before libzip sees them: at the
+// same level it is faster than zlib and its output no larger. Larger ones are left to libzip's
+// streaming zlib, so that no file has to fit in memory whole.
+constexpr int64_t kWholeBufferLimit = int64_t {256} << 20;
+
+// A libzip source that hands over a file already deflated, with its CRC and both sizes, so libzip
+// writes the bytes as they are. The file is read, summed and compressed when libzip first asks
+// for its size (just before it writes the entry) and the bytes are released when libzip frees
+// the source.
+class DeflatedFile {
+public:
+    DeflatedFile(std::string nativePath, int level) : path_(std::move(nativePath)), level_(level)
+    {
+        zip_error_init(&error_);
+    }
+    ~DeflatedFile() { zip_error_fini(&error_); }
+
+    // A source for za that owns this object; null (and the object freed) when libzip refuses.
+    static zip_source_t* Create(zip_t* za, const std::string& nativePath, int level)
+    {
+        auto* file = new DeflatedFile(nativePath, level);
+        zip_source_t* src = zip_source_function(za, &DeflatedFile::Callback, file);
+        if (!src)
+            delete file;
+        return src;
+    }
+
+private:
+    static zip_int64_t Callback(void* state, void* data, zip_uint64_t length, zip_source_cmd_t cmd)
+    {
+        auto* self = static_cast<DeflatedFile*>(state);
+        switch (cmd) {
+        case ZIP_SOURCE_OPEN:
+            if (!self->Prepare())
+                return -1;
+            self->position_ = 0;
+            return 0;
+        case ZIP_SOURCE_READ: {
+            const size_t n = std::min<size_t>(length, self->deflated_.size() - self->position_);
+            std::memcpy(data, self->deflated_.data() + self->position_, n);
+            self->position_ += n;
+            return static_cast<zip_int64_t>(n);
+        }
+        case ZIP_SOURCE_CLOSE: return 0;
+        case ZIP_SOURCE_STAT: {
+            if (!self->Prepare())
+                return -1;
+            auto* st = static_cast<zip_stat_t*>(data);
+            zip_stat_init(st);
+            st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD |
+                        ZIP_STAT_ENCRYPTION_METHOD | ZIP_STAT_MTIME;
+            st->size = self->size_;
+            st->comp_size = self->deflated_.size();
+            st->crc = self->crc_;
+            st->comp_method = ZIP_CM_DEFLATE;
+            st->encryption_method = ZIP_EM_NONE;
+            st->mtime = self->mtime_;
+            return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_GET_FILE_ATTRIBUTES: {
+            // What libzip's own file source and deflater would say: Unix permissions, and the
+            // level's two flag bits (maximum, normal or fast) that other tools show.
+            if (length < sizeof(zip_file_attributes_t) || !self->Prepare())
+                return -1;
+            auto* attributes = static_cast<zip_file_attributes_t*>(data);
+            zip_file_attributes_init(attributes);
+            attributes->valid = ZIP_FILE_ATTRIBUTES_HOST_SYSTEM | ZIP_FILE_ATTRIBUTES_EXTERNAL_FILE_ATTRIBUTES |
+                                ZIP_FILE_ATTRIBUTES_VERSION_NEEDED | ZIP_FILE_ATTRIBUTES_GENERAL_PURPOSE_BIT_FLAGS;
+            attributes->host_system = ZIP_OPSYS_UNIX;
+            attributes->external_file_attributes = static_cast<zip_uint32_t>(self->mode_) << 16;
+            attributes->version_needed = 20;
+            attributes->general_purpose_bit_mask = 0x0006;
+            attributes->general_purpose_bit_flags = self->level_ < 3 ? 4 : self->level_ > 7 ? 2 : 0;
+            return sizeof(zip_file_attributes_t);
+        }
+        case ZIP_SOURCE_ERROR: return zip_error_to_data(&self->error_, data, length);
+        case ZIP_SOURCE_FREE: delete self; return 0;
+        case ZIP_SOURCE_SUPPORTS:
+            return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                                  ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_GET_FILE_ATTRIBUTES,
+                                                  -1);
+        default: zip_error_set(&self->error_, ZIP_ER_OPNOTSUPP, 0); return -1;
+        }
+    }
+
+    bool Fail(int zipError, int systemError)
+    {
+        zip_error_set(&error_, zipError, systemError);
+        return false;
+    }
+
+    // Reads the whole file, sums it and deflates it, once.
+    bool Prepare()
+    {
+        if (prepared_)
+            return true;
+        const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return Fail(ZIP_ER_OPEN, errno);
+        struct stat st {};
+        if (fstat(fd, &st) != 0) {
+            const int why = errno;
+            close(fd);
+            return Fail(ZIP_ER_READ, why);
+        }
+        mtime_ = st.st_mtime;
+        mode_ = st.st_mode;
+        // Read to the end rather than to the size of a moment ago: a file that changed size
+        // since is taken as it is now.
+        std::vector<uint8_t> plain(static_cast<size_t>(std::max<off_t>(st.st_size, 0)) + 1);
+        size_t have = 0;
+        for (;;) {
+            if (have == plain.size())
+                plain.resize(plain.size() * 2);
+            const ssize_t r = read(fd, plain.data() + have, plain.size() - have);
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r < 0) {
+                const int why = errno;
+                close(fd);
+                return Fail(ZIP_ER_READ, why);
+            }
+            if (r == 0)
+                break;
+            have += static_cast<size_t>(r);
+        }
+        close(fd);
+        size_ = have;
+        crc_ = libdeflate_crc32(0, plain.data(), have);
+        libdeflate_compressor* compressor = libdeflate_alloc_compressor(level_);
+        if (!compressor)
+            return Fail(ZIP_ER_MEMORY, 0);
+        deflated_.resize(libdeflate_deflate_compress_bound(compressor, have));
+        const size_t packed =
+            libdeflate_deflate_compress(compressor, plain.data(), have, deflated_.data(), deflated_.size());
+        libdeflate_free_compressor(compressor);
+        if (packed == 0)
+            return Fail(ZIP_ER_INTERNAL, 0);
+        deflated_.resize(packed);
+        deflated_.shrink_to_fit();
+        prepared_ = true;
+        return true;
+    }
+
+    std::string path_;
+    int level_;
+    zip_error_t error_;
+    bool prepared_ = false;
+    uint64_t size_ = 0;
+    uint32_t crc_ = 0;
+    time_t mtime_ = 0;
+    mode_t mode_ = 0;
+    std::vector<uint8_t> deflated_;
+    size_t position_ = 0;
+};
 
 bool HasWildcard(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
 
@@ -316,7 +474,12 @@ int32_t Run(uint8_t* raw)
                 continue;
             }
         }
-        zip_source_t* src = zip_source_file(za, base::NativePath(job.path).c_str(), 0, -1);
+        const bool stored = level == 0 || StoredBySuffix(job.name, suffixes);
+        // Encrypted entries stay with libzip's own pipeline, which encrypts as it compresses.
+        const bool deflatedHere = !stored && !job.encrypt && job.size <= kWholeBufferLimit;
+        const std::string nativePath = base::NativePath(job.path);
+        zip_source_t* src =
+            deflatedHere ? DeflatedFile::Create(za, nativePath, level) : zip_source_file(za, nativePath.c_str(), 0, -1);
         if (!src) {
             cb.Message("Cannot read " + job.path + ": " + Reason(zip_get_error(za)), erRead);
             continue;
@@ -348,9 +511,9 @@ int32_t Run(uint8_t* raw)
             cb.Message("Cannot encrypt " + job.path + ": " + why + "; not added", erEncrypt);
             continue;
         }
-        if (level == 0 || StoredBySuffix(job.name, suffixes))
+        if (stored)
             zip_set_file_compression(za, i, ZIP_CM_STORE, 0);
-        else
+        else if (!deflatedHere)
             zip_set_file_compression(za, i, ZIP_CM_DEFLATE, static_cast<zip_uint32_t>(level));
         struct stat st {};
         if (stat(base::NativePath(job.path).c_str(), &st) == 0)

@@ -4,7 +4,10 @@
 #include "base/Files.h"
 
 #include <cctype>
+#include <cerrno>
+#include <fcntl.h>
 #include <limits>
+#include <unistd.h>
 
 namespace app {
 
@@ -40,6 +43,65 @@ void ParseDetails(Source& in, const BattleDetailsSink& sink)
     sink.Visibility(last == std::string::npos ? line8 : line8.substr(last + 1));
 }
 
+template <class Source>
+std::string ReadTitle(Source& in)
+{
+    bool ended = false;
+    for (int i = 1; i <= 5; ++i)
+        ReadBattleLine(in, ended);
+    return ReadBattleLine(in, ended);
+}
+
+// A battle opened relative to its folder, read through a small buffer; the errors are those of
+// base::TextFileReader.
+class FolderFileSource {
+public:
+    FolderFileSource(int folder, const char* name) : fd_(openat(folder, name, O_RDONLY | O_CLOEXEC))
+    {
+        if (fd_ < 0)
+            throw base::EInOutError(base::WinErrorFromErrno(errno));
+    }
+    ~FolderFileSource() { close(fd_); }
+    FolderFileSource(const FolderFileSource&) = delete;
+    FolderFileSource& operator=(const FolderFileSource&) = delete;
+
+    int Peek()
+    {
+        if (pos_ >= len_)
+            Fill();
+        return pos_ < len_ ? static_cast<unsigned char>(buf_[pos_]) : -1;
+    }
+    int Get()
+    {
+        const int c = Peek();
+        if (c >= 0)
+            ++pos_;
+        return c;
+    }
+
+private:
+    void Fill()
+    {
+        pos_ = len_ = 0;
+        if (eof_)
+            return;
+        ssize_t r;
+        do
+            r = read(fd_, buf_, sizeof buf_);
+        while (r < 0 && errno == EINTR);
+        if (r < 0)
+            throw base::EInOutError(base::WinErrorFromErrno(errno));  // a folder reads as EISDIR
+        eof_ = r == 0;
+        len_ = static_cast<size_t>(r);
+    }
+
+    int fd_;
+    char buf_[4096];
+    size_t pos_ = 0;
+    size_t len_ = 0;
+    bool eof_ = false;
+};
+
 }  // namespace
 
 int32_t StrToInt(const std::string& text)
@@ -68,10 +130,13 @@ int32_t StrToInt(const std::string& text)
 std::string ReadBattleTitle(const std::string& path)
 {
     base::TextFileReader in(path);
-    bool ended = false;
-    for (int i = 1; i <= 5; ++i)
-        ReadBattleLine(in, ended);
-    return ReadBattleLine(in, ended);
+    return ReadTitle(in);
+}
+
+std::string ReadBattleTitleAt(int folder, const char* name)
+{
+    FolderFileSource in(folder, name);
+    return ReadTitle(in);
 }
 
 void ReadBattleDetails(const std::string& path, const BattleDetailsSink& sink)

@@ -58,6 +58,10 @@ struct BattleDetailsSink {
 // Line 6, the battle's title; "" for a file of fewer lines.
 std::string ReadBattleTitle(const std::string& path);
 
+// The same for the file `name` of an open folder (a descriptor), with the same errors: a list of
+// thousands of battles resolves its folder once instead of once per file.
+std::string ReadBattleTitleAt(int folder, const char* name);
+
 // Reads lines 1 to 8 of a battle file and hands over side, current turn, length and visibility
 // in that order. Errors: the file's ("File not found", ...) and "'%s' is not a valid integer value".
 void ReadBattleDetails(const std::string& path, const BattleDetailsSink& sink);

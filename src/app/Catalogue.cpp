@@ -3,17 +3,60 @@
 #include "BattleFile.h"
 #include "base/Errors.h"
 #include "base/Files.h"
+#include "base/Paths.h"
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace app {
 
+namespace {
+
+struct FolderCloser {
+    void operator()(DIR* d) const { closedir(d); }
+};
+
+// The *.bte entries of an open folder sorted by name, as base::FindFiles lists them: the kind comes
+// from the directory read, and only an entry of unknown kind or a link is asked whether it exists.
+std::vector<std::string> BattleNamesIn(DIR* folder)
+{
+    std::vector<std::string> names;
+    const int fd = dirfd(folder);
+    while (const dirent* e = readdir(folder)) {
+        const char* name = e->d_name;
+        if ((name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) ||
+            !base::WildcardMatch("*.bte", name))
+            continue;
+        struct stat st {};
+        if ((e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) && fstatat(fd, name, &st, 0) != 0 &&
+            fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        names.emplace_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
 void CollectBattles(const std::string& gameDir, std::vector<std::string>& fileNames, std::vector<std::string>& titles)
 {
-    for (const auto& rec : base::FindFiles(gameDir + "\\*.bte", false)) {
-        fileNames.push_back(rec.Name);
-        titles.push_back(ReadBattleTitle(gameDir + "\\" + rec.Name));
+    // The game folder is resolved once (drive letter, letter case); each battle is then opened
+    // relative to it, which spares a path conversion and a lookup of the whole path per file.
+    const std::string native = base::NativePath(gameDir + "\\");
+    const std::unique_ptr<DIR, FolderCloser> folder(opendir(native.empty() ? "." : native.c_str()));
+    if (!folder)
+        return;
+    std::vector<std::string> names = BattleNamesIn(folder.get());
+    fileNames.reserve(fileNames.size() + names.size());
+    titles.reserve(titles.size() + names.size());
+    for (auto& name : names) {
+        fileNames.push_back(std::move(name));
+        titles.push_back(ReadBattleTitleAt(dirfd(folder.get()), fileNames.back().c_str()));
     }
 }
 

@@ -53,6 +53,11 @@ std::string ConfigFilePath() { return base::ProgramDirectory() + "/" + kConfigFi
 
 void LoadConfiguration(ConfigState& state, const base::RegistryHive& registry)
 {
+    LoadConfiguration(state, [&registry] { return registry; });
+}
+
+void LoadConfiguration(ConfigState& state, const std::function<base::RegistryHive()>& readRegistry)
+{
     for (size_t g = 0; g < kGameCount; ++g) {
         GameProfile p = state.Profile(g);
         p.SetIncomingDir("c:\\");
@@ -76,6 +81,7 @@ void LoadConfiguration(ConfigState& state, const base::RegistryHive& registry)
 
     // The new file is written in one piece once the registry has been read, so a failure on
     // the way leaves no half-written file behind; the next start creates it again.
+    const base::RegistryHive registry = readRegistry();
     base::ReplacementFile out(target);
 
     for (size_t g = 0; g < kGameCount; ++g) {

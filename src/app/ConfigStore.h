@@ -2,6 +2,7 @@
 // turnex.dat: three fixed 771-byte game profiles, 2313 bytes, no header.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -87,6 +88,9 @@ std::string ConfigFilePath();
 // Fills the image from turnex.dat, or creates the file with the defaults and the games'
 // install locations from the registry. Throws the program's errors.
 void LoadConfiguration(ConfigState& state, const base::RegistryHive& registry);
+// The same, reading the registry only when the file has to be created: a start that finds
+// turnex.dat does not parse the prefix's user.reg.
+void LoadConfiguration(ConfigState& state, const std::function<base::RegistryHive()>& readRegistry);
 // The last record whose Selected byte is set; 0 when none is.
 uint8_t FindCurrentGame(ConfigState& state);
 // Writes the image over the first 2313 bytes of the existing file; never creates it.

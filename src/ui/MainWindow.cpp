@@ -61,9 +61,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     LoadStartState();
-    optionsDialog = new OptionsDialog(this);
-    gameSelectDialog = new GameSelectDialog(this);
-    modChoiceDialog = new ModChoiceDialog(this);
+    // The dialogs (and their skin picture) are made when first opened, not at start.
 }
 
 void MainWindow::CreateControls()
@@ -213,7 +211,8 @@ void MainWindow::LoadStartState()
     battleFileNames.clear();
     // An error skips the remaining steps; the window opens all the same.
     Guarded([this] {
-        app::LoadConfiguration(config, base::RegistryHive::CurrentUser());
+        // user.reg (often hundreds of kilobytes) is parsed only when turnex.dat has to be made.
+        app::LoadConfiguration(config, [] { return base::RegistryHive::CurrentUser(); });
         config.CurrentGame = app::FindCurrentGame(config);
         config.GameDir = config.Current().GameDir();
         ShowGameTitle();
@@ -409,6 +408,8 @@ void MainWindow::onNotesLeft()
 
 void MainWindow::onSelectGameClicked()
 {
+    if (!gameSelectDialog)
+        gameSelectDialog = new GameSelectDialog(this);
     gameSelectDialog->gameGroup->SetItemIndex(config.CurrentGame);
     config.Current().SetSelected(0);
     if (gameSelectDialog->ShowModal() == 1) {
@@ -427,7 +428,11 @@ void MainWindow::onSelectGameClicked()
 void MainWindow::onRunGameClicked()
 {
     // The mod choice dialog answers 1 for the standard game.
-    const auto chooseStandard = [this] { return modChoiceDialog->ShowModal() == 1; };
+    const auto chooseStandard = [this] {
+        if (!modChoiceDialog)
+            modChoiceDialog = new ModChoiceDialog(this);
+        return modChoiceDialog->ShowModal() == 1;
+    };
     ops::StartGame(config, chooseStandard, base::TheDesktop());
 }
 
@@ -436,6 +441,8 @@ void MainWindow::onRunGameClicked()
 void MainWindow::onOptionsClicked()
 {
     app::GameProfile profile = config.Current();
+    if (!optionsDialog)
+        optionsDialog = new OptionsDialog(this);
     SetEditBytes(optionsDialog->outgoingEdit, profile.OutgoingDir());
     SetEditBytes(optionsDialog->incomingEdit, profile.IncomingDir());
     SetEditBytes(optionsDialog->gameDirEdit, profile.GameDir());

@@ -5,6 +5,30 @@
 #include "ui/QtDesktop.h"
 #include "ui/SingleInstance.h"
 
+#include <QTimer>
+#include <QWindow>
+#include <cstdlib>
+
+namespace {
+
+// Measurement only: with TURNEX_EXIT_ON_EXPOSE set, the process ends as soon as the main window
+// has been exposed and painted, so that a benchmark can time the start as a whole process.
+class ExitOnFirstExpose : public QObject {
+public:
+    explicit ExitOnFirstExpose(QWidget* window) : window_(window) {}
+    bool eventFilter(QObject* target, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose && target == window_->windowHandle())
+            QTimer::singleShot(0, [] { std::_Exit(0); });
+        return false;
+    }
+
+private:
+    QWidget* window_;
+};
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
     Application application(argc, argv);
@@ -19,6 +43,9 @@ int main(int argc, char** argv)
     base::RemoveAbandonedTemporaries(base::ProgramDirectory(), 10 * 60);
     MainWindow window;
     QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&window] { BringToFront(&window); });
+    ExitOnFirstExpose exitOnExpose(&window);
+    if (qEnvironmentVariableIsSet("TURNEX_EXIT_ON_EXPOSE"))
+        application.installEventFilter(&exitOnExpose);
     window.show();
     const int code = application.exec();
     base::SetDesktop(nullptr);

@@ -248,6 +248,46 @@ TEST_F(CatalogueTest, AFolderNamedLikeABattleStopsTheFill)
     EXPECT_EQ(window->filenameLabel->text(), QStringLiteral("Filedate"));
 }
 
+TEST_F(CatalogueTest, ADriveLetterGameFolderListsLinksAndNamesAsOnDisk)
+{
+    // d: leads to the folder holding the game folder; the profile spells the folder in capitals.
+    fs::create_directories(tmp / "wine/dosdevices");
+    fs::create_directory_symlink(tmp.path(), tmp / "wine/dosdevices/d:");
+    WriteConfig(tmp / "prog", "D:\\GAME", tmp / "out", tmp / "in");
+    fs::rename(tmp / "game", tmp / "Game");
+    TempDir::Write(tmp / "Game/\xc3\x89t\xc3\xa9.bte", BattleText("1 0", "Summer", "0 6", "1"));
+    TempDir::Write(tmp / "Game/a.Bte", BattleText("1 0", "Alpha", "0 6", "1"));
+    TempDir::Write(tmp / "elsewhere/linked.txt", BattleText("1 0", "Linked", "0 6", "1"));
+    fs::create_symlink(tmp / "elsewhere/linked.txt", tmp / "Game/l.bte");
+    fs::create_directory_symlink(tmp / "elsewhere", tmp / "Game/skipped.txt");
+    auto window = Start();
+    EXPECT_TRUE(desktop.Errors().empty());
+    EXPECT_EQ(Entries(*window), (QStringList {"Alpha", "Linked", "Summer"}));
+    EXPECT_EQ(window->battleFileNames, (std::vector<std::string> {"a.Bte", "l.bte", "\xc3\x89t\xc3\xa9.bte"}));
+
+    // A link that leads nowhere is listed, and the fill stops there with the reason.
+    fs::create_symlink(tmp / "gone.bte", tmp / "Game/m.bte");
+    window->catalogueTabs->ClickTab(1);
+    window->catalogueTabs->ClickTab(0);
+    ASSERT_EQ(desktop.Errors(), (std::vector<std::string> {"File not found."}));
+    EXPECT_EQ(window->battleFileNames, (std::vector<std::string> {"a.Bte", "l.bte", "m.bte"}));
+    EXPECT_EQ(Entries(*window), (QStringList {"Alpha", "Linked"}));
+}
+
+TEST_F(CatalogueTest, TitlesFollowTheLineRulesAcrossReadBoundaries)
+{
+    // Line 5 ends with its CR as the last byte of the first 4096 read and its LF as the first of
+    // the next: the LF still belongs to the line end, not to the title.
+    AddBattle("a.bte", "1\r\n2\r\n3\r\n4\r\n" + std::string(4083, 'x') + "\r\nAcross\r\n");
+    AddBattle("b.bte", "1\r\n2\r\n3\r\n4\r\n5\r\nEnds here\x1A"
+                       "after the end\r\n");
+    AddBattle("c.bte", "1\r\n2\r\n3\r\n4\r\n5\r\nNo line end");
+    AddBattle("d.bte", "1\r\n2\r\n3\r\n4\r\n5\nstill five\r\nSix\r\n");
+    auto window = Start();
+    EXPECT_TRUE(desktop.Errors().empty());
+    EXPECT_EQ(Entries(*window), (QStringList {"Across", "Ends here", "No line end", "Six"}));
+}
+
 TEST_F(CatalogueTest, ABadTurnLineKeepsWhatWasFilledAndTheTabStillChanges)
 {
     AddBattle("bad.bte", BattleText("0 0", "Bad", "x 60", "fog 3"));

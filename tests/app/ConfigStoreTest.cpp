@@ -271,3 +271,27 @@ TEST_F(ConfigStoreTest, ANativeFolderAnEarlierVersionStoredInWindows1252ReadsAsU
     Load();
     EXPECT_EQ(state.GameDir, "/home/ann/Op\xC3\xA9ration");
 }
+
+TEST_F(ConfigStoreTest, TheRegistryIsReadOnlyWhenTheFileIsMade)
+{
+    int reads = 0;
+    const auto readRegistry = [&reads] {
+        ++reads;
+        return base::RegistryHive::Parse("[Software\\\\Vantaris\\\\Iron Plain II] 1\n\"location\"=\"D:\\\\Games\"\n");
+    };
+    LoadConfiguration(state, readRegistry);
+    EXPECT_EQ(reads, 1);
+    EXPECT_EQ(Field(TempDir::Read(File()), 0, GameProfileLayout::GameDir), "D:\\Games");
+
+    // A start that finds the whole file takes it as it is.
+    state = ConfigState {};
+    LoadConfiguration(state, readRegistry);
+    EXPECT_EQ(reads, 1);
+    EXPECT_EQ(state.Current().GameDir(), "D:\\Games");
+
+    // A short file is made anew, from the registry again.
+    TempDir::Write(File(), "short");
+    LoadConfiguration(state, readRegistry);
+    EXPECT_EQ(reads, 2);
+    EXPECT_EQ(TempDir::Read(File()).size(), 2313u);
+}

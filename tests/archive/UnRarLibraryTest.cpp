@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -330,6 +331,74 @@ TEST(UnRarLibrary, DamagedDataNeverReplacesAGoodFile)
     EXPECT_FALSE(fs::exists(tmp / "tested"));
     for (const auto& e : fs::directory_iterator(tmp / "dest"))
         EXPECT_FALSE(e.path().filename().string().ends_with(base::kPartSuffix)) << e.path();
+}
+
+// A real RAR 1.5-4 archive whose header for member claims another CRC32 of the data, the
+// header's own check kept right, so that only the data check can catch it.
+std::string WithWrongStoredCrc(const std::string& arc, const std::string& member)
+{
+    std::string out = arc;
+    for (size_t pos = 7; pos + 11 <= out.size();) {
+        const size_t size = Get16(out, pos + 5);
+        const size_t dataSize = (Get16(out, pos + 3) & 0x8000) ? Get16(out, pos + 7) | Get16(out, pos + 9) << 16 : 0;
+        std::string name = out.substr(pos + 32, Get16(out, pos + 26));
+        std::replace(name.begin(), name.end(), '\\', '/');  // as DOS and Windows hosts store folders
+        if (static_cast<uint8_t>(out[pos + 2]) == 0x74 && name == member) {
+            out[pos + 16] ^= 0x5A;
+            const unsigned crc = rarbytes::Crc(out.substr(pos + 2, size - 2)) & 0xFFFF;
+            out[pos] = static_cast<char>(crc & 0xFF);
+            out[pos + 1] = static_cast<char>(crc >> 8);
+            return out;
+        }
+        pos += size + dataSize;
+    }
+    ADD_FAILURE() << member << " not found";
+    return out;
+}
+
+// Each decoder behind the library: libarchive for a RAR 3.x file that stands alone, libunarr for
+// the continuation of a solid archive and for RAR 2.0 compression. On each the stored CRC decides,
+// and the damaged member never replaces a good file.
+TEST(UnRarLibrary, EveryDecoderIsCheckedAgainstTheStoredCrc)
+{
+    REQUIRE_CORPUS();
+    struct Case {
+        const char* archive;
+        const char* damaged;
+        const char* intact;  // a member of the same archive that still unpacks
+    };
+    for (const Case& c : {Case {"r3_compressed_best.rar", "testdir/LibarchiveAddingTest.html", "testdir/test.txt"},
+                          Case {"r3_solid.rar", "stest2.txt", "stest1.txt"},
+                          Case {"r2_audio_compression.rar", "BoatModernEnglish.wav", "LICENSE.txt"}}) {
+        SCOPED_TRACE(c.archive);
+        TempDir tmp;
+        const std::string original = TempDir::Read(kData + "/" + c.archive);
+        // The archive as it is unpacks both; with the damaged CRC only the other one.
+        auto r = ExtractAll(kData + "/" + c.archive, tmp / "good", RAR_TEST);
+        EXPECT_EQ(r[c.damaged], ERAR_SUCCESS);
+        EXPECT_EQ(r[c.intact], ERAR_SUCCESS);
+        TempDir::Write(tmp / "bad.rar", WithWrongStoredCrc(original, c.damaged));
+        r = ExtractAll(tmp / "bad.rar", tmp / "tested", RAR_TEST);
+        EXPECT_EQ(r[c.damaged], ERAR_BAD_DATA);
+        EXPECT_EQ(r[c.intact], ERAR_SUCCESS);
+
+        const fs::path target = fs::path(tmp / "dest") / c.damaged;
+        TempDir::Write(target, "good battle");
+        r = ExtractAll(tmp / "bad.rar", tmp / "dest");
+        EXPECT_EQ(r[c.damaged], ERAR_BAD_DATA);
+        EXPECT_EQ(TempDir::Read(target), "good battle");
+        for (const auto& e : fs::directory_iterator(target.parent_path()))
+            EXPECT_FALSE(e.path().filename().string().ends_with(base::kPartSuffix)) << e.path();
+    }
+    // Damaged packed data of a RAR 3.x file is bad data too, whatever the decoder makes of it.
+    TempDir tmp;
+    std::string flipped = TempDir::Read(kData + "/r3_compressed_best.rar");
+    flipped[flipped.size() / 2] ^= 0x10;
+    TempDir::Write(tmp / "flipped.rar", flipped);
+    int damaged = 0;
+    for (const auto& [member, result] : ExtractAll(tmp / "flipped.rar", tmp / "dest", RAR_TEST))
+        damaged += result == ERAR_BAD_DATA;
+    EXPECT_GE(damaged, 1);
 }
 
 TEST(UnRarLibrary, BrokenHeadersAreBadData)
