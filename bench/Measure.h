@@ -131,7 +131,10 @@ inline std::string Figure(const Sample& s, const char* unit = "ms", double scale
 inline bool Row(const std::string& operation, const std::string& ours, const std::string& peer, double ratio,
                 const std::string& goal, bool met)
 {
-    std::printf("ROW\t%s\t%s\t%s\t%.2fx\t%s\t%s\n", operation.c_str(), ours.c_str(), peer.c_str(), ratio, goal.c_str(),
+    char ratioText[32] = "-";  // a row without a peer has no ratio
+    if (ratio > 0)
+        std::snprintf(ratioText, sizeof ratioText, "%.2fx", ratio);
+    std::printf("ROW\t%s\t%s\t%s\t%s\t%s\t%s\n", operation.c_str(), ours.c_str(), peer.c_str(), ratioText, goal.c_str(),
                 met ? "met" : "NOT MET");
     std::fflush(stdout);
     return met;
