@@ -2,30 +2,11 @@
 // the way the program does under TURNEX_EXIT_ON_EXPOSE, once its window is exposed and painted.
 // With --text the window shows one line of text too: the floor of any window that shows text,
 // since text is what sets up the fonts.
+#include "ui/ExitOnFirstExpose.h"
+
 #include <QApplication>
 #include <QLabel>
-#include <QTimer>
-#include <QWindow>
 #include <QWidget>
-#include <cstdlib>
-
-namespace {
-
-class ExitOnFirstExpose : public QObject {
-public:
-    explicit ExitOnFirstExpose(QWidget* window) : window_(window) {}
-    bool eventFilter(QObject* target, QEvent* event) override
-    {
-        if (event->type() == QEvent::Expose && target == window_->windowHandle())
-            QTimer::singleShot(0, [] { std::_Exit(0); });
-        return false;
-    }
-
-private:
-    QWidget* window_;
-};
-
-}  // namespace
 
 int main(int argc, char** argv)
 {

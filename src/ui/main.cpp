@@ -1,33 +1,10 @@
 #include "base/MemberWriter.h"
 #include "base/ProgramDir.h"
 #include "ui/Application.h"
+#include "ui/ExitOnFirstExpose.h"
 #include "ui/MainWindow.h"
 #include "ui/QtDesktop.h"
 #include "ui/SingleInstance.h"
-
-#include <QTimer>
-#include <QWindow>
-#include <cstdlib>
-
-namespace {
-
-// Measurement only: with TURNEX_EXIT_ON_EXPOSE set, the process ends as soon as the main window
-// has been exposed and painted, so that a benchmark can time the start as a whole process.
-class ExitOnFirstExpose : public QObject {
-public:
-    explicit ExitOnFirstExpose(QWidget* window) : window_(window) {}
-    bool eventFilter(QObject* target, QEvent* event) override
-    {
-        if (event->type() == QEvent::Expose && target == window_->windowHandle())
-            QTimer::singleShot(0, [] { std::_Exit(0); });
-        return false;
-    }
-
-private:
-    QWidget* window_;
-};
-
-}  // namespace
 
 int main(int argc, char** argv)
 {
