@@ -75,6 +75,8 @@ int main()
     const std::string program = tmp / "program/turnex";
     fs::create_directories(tmp / "program");
     fs::copy_file(TURNEX_EXE, program);
+    // The RAR library sits beside the program, as installed.
+    fs::copy_file(fs::path(TURNEX_EXE).parent_path() / "libunrar.so", tmp / "program/libunrar.so");
     for (int i = 0; i < 50; ++i)
         TempDir::Write(tmp / ("game/turn" + std::to_string(i) + ".bte"),
                        BattleText("1 0", "Battle " + std::to_string(i), "17 60", "fog 3") + BattleData(2048, i));

@@ -2,6 +2,8 @@
 // through one extraction folder per destination, whose rules every archive format shares.
 #include "turnex/unrar.h"
 
+#include "DeferredLibraries.h"
+
 #include "Blake2sp.h"
 #include "RarDecoders.h"
 #include "RarFormat.h"
@@ -420,7 +422,8 @@ void* RAROpenArchive(RAROpenArchiveData* r)
         return nullptr;
     r->CmtSize = 0;
     r->CmtState = 0;
-    if (!r->ArcName) {
+    // Without its decoders (a broken installation) no archive can be read.
+    if (!r->ArcName || !rar::DecoderLibrariesAvailable()) {
         r->OpenResult = ERAR_EOPEN;
         return nullptr;
     }

@@ -1,7 +1,8 @@
 #include "SkinnedWindow.h"
 
+#include "ui/SkinPicture.h"
+
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -26,10 +27,7 @@ QWidget* CreateSkinClient(QWidget* window, const QSize& clientSize, const QStrin
     image->setObjectName(QStringLiteral("backgroundImage"));
     image->setAccessibleName(QStringLiteral("backgroundImage"));
     image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // The skins are BMP: naming the format spares loading every image plugin to sniff the data.
-    QImageReader reader(picture, "bmp");
-    reader.setAutoDetectImageFormat(false);
-    const QPixmap pixmap = QPixmap::fromImage(reader.read());
+    const QPixmap pixmap = QPixmap::fromImage(ReadSkinPicture(picture));
     // The picture is two pixels larger than the client area: its last columns and rows stay hidden.
     image->setGeometry(QRect(QPoint(0, 0), pixmap.isNull() ? clientSize : pixmap.size()));
     image->setPixmap(pixmap);

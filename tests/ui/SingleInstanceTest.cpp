@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QThread>
@@ -15,7 +14,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <cstring>
 #include <functional>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -59,6 +63,7 @@ protected:
     static std::string InstallProgram(const TempDir& folder)
     {
         fs::copy_file(fs::path(TURNEX_BIN_DIR) / "turnex", folder / "turnex");
+        fs::copy_file(fs::path(TURNEX_BIN_DIR) / "libunrar.so", folder / "libunrar.so");
         return folder / "turnex";
     }
     QProcess* Start(const std::string& program)
@@ -80,9 +85,14 @@ protected:
     // Someone listens on the folder's socket (a socket left by a killed desk refuses).
     static bool Listening(const TempDir& folder)
     {
-        QLocalSocket socket;
-        socket.connectToServer(SingleInstance::SocketPathFor(folder.path()));
-        return socket.waitForConnected(200);
+        const std::string path = SingleInstance::SocketPathFor(folder.path()).toStdString();
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        ::close(fd);
+        return connected;
     }
 
     TempDir runtime_, prefix_;
