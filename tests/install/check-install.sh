@@ -20,6 +20,32 @@ desktop-file-validate "$prefix/share/applications/turnex.desktop" || fail "deskt
 appstreamcli validate --no-net "$prefix"/share/metainfo/*.metainfo.xml >/dev/null || fail "metainfo"
 [ -f "$prefix/share/icons/hicolor/scalable/apps/turnex.svg" ] || fail "icon"
 
+# The licence: GPL 3 or later, in the help beside the about page, in the software-centre data and
+# where Debian keeps a package's copyright.
+grep -q "GNU GENERAL PUBLIC LICENSE" "$prefix/lib/turnex/help/LICENSE.txt" || fail "no licence text beside the help"
+grep -q "Version 3, 29 June 2007" "$prefix/lib/turnex/help/LICENSE.txt" || fail "the licence text is not version 3"
+grep -q 'href="LICENSE.txt"' "$prefix/lib/turnex/help/about.html" || fail "the about page does not lead to the licence"
+grep -q "either version 3 of the" "$prefix/lib/turnex/help/about.html" || fail "the about page does not say version 3 or later"
+grep -q "<project_license>GPL-3.0-or-later</project_license>" "$prefix"/share/metainfo/*.metainfo.xml || fail "metainfo licence"
+grep -q "^License: GPL-3.0+" "$prefix/share/doc/turnex/copyright" || fail "no copyright file"
+
+# The Debian package carries the same files and names the libraries the RAR library opens itself.
+if command -v cpack >/dev/null && command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
+    package=$(mktemp -d)
+    trap 'rm -rf "$prefix" "$package"' EXIT
+    (cd "$build" && cpack -G DEB -B "$package" >/dev/null) || fail "cpack"
+    deb=$(ls "$package"/*.deb)
+    contents=$(dpkg-deb -c "$deb")
+    grep -q "\./usr/share/doc/turnex/copyright$" <<<"$contents" || fail "the package has no copyright file"
+    grep -q "/help/LICENSE.txt$" <<<"$contents" || fail "the package has no licence text"
+    depends=$(dpkg-deb -f "$deb" Depends)
+    for library in libarchive13 libunarr1 libb2-1; do
+        case "$depends" in *"$library"*) ;; *) fail "the package does not depend on $library: $depends" ;; esac
+    done
+else
+    echo "skipped the package check: cpack, dpkg-deb or dpkg-shlibdeps is missing"
+fi
+
 # A user who may not write the program's folder: the data files go to $XDG_DATA_HOME/turnex.
 if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
     chmod -R a+rX "$prefix"
