@@ -65,78 +65,113 @@ private:
 
 constexpr int kMaxSymbols = 290;
 
-// A direct lookup table over the next maxw bits; each entry is symbol | bits to consume << 16.
+// A direct lookup table over the next maxw bits; each entry is symbol | bits to consume << 12.
 struct HuffTable {
     int maxw = 0;
     uint32_t filled = 0;
-    std::array<uint32_t, 2048> entries;  // only the first `filled` are ever read
+    std::array<uint16_t, 2048> entries;  // only the first `filled` are ever read
 };
 
 // The archiver hands out codes of equal width in the order its own quicksort leaves the symbols
-// in, so that sort is reproduced step for step.
-void Partition(int* key, int* sym, int lo, int hi)
+// in, so that sort is reproduced step for step. An entry is the width above the symbol's number,
+// so one swap moves both.
+constexpr int kSymbolBits = 9;
+using SortEntry = uint16_t;
+
+unsigned WidthOf(SortEntry e) { return e >> kSymbolBits; }
+
+// What Partition does to a stretch of equal widths, without comparing: it reverses the stretch,
+// then goes on with both halves (which share the middle entry when the length is odd).
+void PartitionEqual(SortEntry* e, int lo, int hi)
 {
-    int pivot = key[hi];
     int i = lo, j = hi;
     do {
-        while (i < hi && key[i] > pivot)
+        std::swap(e[i], e[j]);
+        ++i;
+        --j;
+    } while (i < j);
+    if (lo < j - 1)
+        PartitionEqual(e, lo, j);
+    if (i < hi - 1)
+        PartitionEqual(e, i, hi);
+}
+
+// Symbols of width 0 get no code, so how they are ordered among themselves never matters unless
+// no symbol has a width (then the first one gets a code); a stretch of them is left as it is.
+void Partition(SortEntry* e, int lo, int hi, bool unusedMatter)
+{
+    const unsigned pivot = WidthOf(e[hi]);
+    if (WidthOf(e[lo]) == pivot) {
+        int k = lo + 1;
+        while (k < hi && WidthOf(e[k]) == pivot)
+            ++k;
+        if (k == hi) {
+            if (pivot != 0 || unusedMatter)
+                PartitionEqual(e, lo, hi);
+            return;
+        }
+    }
+    // Compared whole: an entry is wider than the pivot from `above` on, narrower below `below`.
+    const unsigned above = (pivot + 1) << kSymbolBits;
+    const unsigned below = pivot << kSymbolBits;
+    int i = lo, j = hi;
+    do {
+        while (i < hi && e[i] >= above)
             ++i;
-        while (j > lo && key[j] < pivot)
+        while (j > lo && e[j] < below)
             --j;
         if (i <= j) {
-            std::swap(key[i], key[j]);
-            std::swap(sym[i], sym[j]);
+            std::swap(e[i], e[j]);
             ++i;
             --j;
         }
     } while (i < j);
     if (lo < j) {
         if (lo < j - 1)
-            Partition(key, sym, lo, j);
-        else if (key[lo] < key[j]) {
-            std::swap(key[lo], key[j]);
-            std::swap(sym[lo], sym[j]);
-        }
+            Partition(e, lo, j, unusedMatter);
+        else if (WidthOf(e[lo]) < WidthOf(e[j]))
+            std::swap(e[lo], e[j]);
     }
     if (i < hi) {
         if (i < hi - 1)
-            Partition(key, sym, i, hi);
-        else if (key[i] < key[hi]) {
-            std::swap(key[i], key[hi]);
-            std::swap(sym[i], sym[hi]);
-        }
+            Partition(e, i, hi, unusedMatter);
+        else if (WidthOf(e[i]) < WidthOf(e[hi]))
+            std::swap(e[i], e[hi]);
     }
 }
 
 bool BuildTable(const uint8_t* width, int count, int maxw, HuffTable& t)
 {
-    int key[kMaxSymbols], sym[kMaxSymbols];
-    uint8_t cw[kMaxSymbols];
+    SortEntry e[kMaxSymbols];
+    bool anyUsed = false;
     for (int k = 0; k < count; ++k) {
-        key[k] = width[k];
-        sym[k] = k;
-        cw[k] = width[k];
+        if (width[k] > maxw)  // also keeps the width inside its bits of the entry
+            return false;
+        e[k] = static_cast<SortEntry>((width[k] << kSymbolBits) | k);
+        anyUsed |= width[k] != 0;
     }
     if (count > 1)
-        Partition(key, sym, 0, count - 1);
+        Partition(e, 0, count - 1, !anyUsed);
     int used = 0;
-    while (used < count && key[used] != 0)
+    while (used < count && WidthOf(e[used]) != 0)
         ++used;
+    // A lone symbol is decoded by one bit whatever its width says.
+    int loneSymbol = -1;
     if (used < 2) {
-        cw[sym[0]] = 1;
+        loneSymbol = e[0] & ((1 << kSymbolBits) - 1);
         if (used == 0)
             used = 1;
     }
     const uint32_t size = 1u << maxw;
     uint32_t pos = 0;
     for (int k = used - 1; k >= 0; --k) {
-        if (key[k] > maxw)
-            return false;
-        uint32_t cnt = 1u << (maxw - key[k]);
+        const unsigned w = WidthOf(e[k]);
+        const uint32_t symbol = e[k] & ((1u << kSymbolBits) - 1);
+        uint32_t cnt = 1u << (maxw - w);
         if (pos + cnt > size)
             return false;
-        uint32_t entry = static_cast<uint32_t>(sym[k]) | (static_cast<uint32_t>(cw[sym[k]]) << 16);
-        std::fill(t.entries.begin() + pos, t.entries.begin() + pos + cnt, entry);
+        const uint32_t bits = static_cast<int>(symbol) == loneSymbol ? 1 : w;
+        std::fill(t.entries.begin() + pos, t.entries.begin() + pos + cnt, static_cast<uint16_t>(symbol | (bits << 12)));
         pos += cnt;
     }
     t.maxw = maxw;
@@ -149,9 +184,9 @@ inline bool DecodeSymbol(BitReader& br, const HuffTable& t, unsigned& symbol)
     uint32_t x = br.Peek(static_cast<unsigned>(t.maxw));
     if (x >= t.filled)
         return false;
-    uint32_t e = t.entries[x];
-    br.Skip(e >> 16);
-    symbol = e & 0xFFFF;
+    const uint32_t e = t.entries[x];
+    br.Skip(e >> 12);
+    symbol = e & 0xFFF;
     return true;
 }
 
@@ -187,8 +222,10 @@ bool ReadTable(BitReader& br, int maxw, int maxsym, HuffTable& t)
             return false;
     }
     if (hi > 0)
-        for (int i = 1; i <= n; ++i)
-            w[i] = static_cast<uint8_t>((w[i] + w[i - 1]) % hi);
+        for (int i = 1; i <= n; ++i) {  // both terms are below hi
+            const unsigned sum = w[i] + w[i - 1];
+            w[i] = static_cast<uint8_t>(sum >= hi ? sum - hi : sum);
+        }
     for (int i = 0; i <= n; ++i)
         if (w[i] != 0)
             w[i] = static_cast<uint8_t>(w[i] + lo);
@@ -422,6 +459,15 @@ struct AceDecoder::Window {
 
 namespace {
 
+// Eight bytes at once; read whole before they are written, as the two may overlap when a match
+// reaches back to the far end of the window.
+inline void CopyPiece(uint8_t* to, const uint8_t* from)
+{
+    uint64_t piece;
+    std::memcpy(&piece, from, 8);
+    std::memcpy(to, &piece, 8);
+}
+
 // Output bytes are handed to the sink in chunks this size; far below the window size, so a
 // chunk is always emitted before the window wraps over it.
 constexpr uint64_t kChunk = 256 * 1024;
@@ -591,12 +637,24 @@ Status MemberDecoder::Lz77(uint64_t softEnd, uint64_t hardEnd, bool& switched)
         if (to + length <= AceDecoder::Window::kSize && from + length <= AceDecoder::Window::kSize) {
             uint8_t* dst = buf + to;
             const uint8_t* src = buf + from;
-            if (dist >= length) {
-                std::memcpy(dst, src, length);
-            } else {
-                for (unsigned i = 0; i < length; ++i)  // overlapping: the copy repeats itself
+            unsigned i = 0;
+            if (dist >= 8) {
+                // Each piece reads only bytes that are final already, even when the two overlap;
+                // nothing past the match is written, as the window may still be referred to there.
+                for (; i + 8 <= length; i += 8)
+                    CopyPiece(dst + i, src + i);
+            } else if (length >= 16) {
+                // A short distance repeats a pattern: once a whole number of its periods of at least
+                // 8 bytes is out, the rest is copied in pieces from that far back.
+                const unsigned period =
+                    static_cast<unsigned>(dist) * ((8 + static_cast<unsigned>(dist) - 1) / static_cast<unsigned>(dist));
+                for (; i < period; ++i)
                     dst[i] = src[i];
+                for (; i + 8 <= length; i += 8)
+                    CopyPiece(dst + i, dst + i - period);
             }
+            for (; i < length; ++i)  // what is left, byte by byte
+                dst[i] = src[i];
         } else {
             for (unsigned i = 0; i < length; ++i)
                 buf[(to + i) & mask] = buf[(from + i) & mask];

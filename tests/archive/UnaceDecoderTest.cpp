@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -268,4 +269,173 @@ TEST(UnaceNames, UnsafeNamesAreRefused)
     for (const char* bad :
          {"..\\..\\x", "\\abs", "/abs", "c:\\x", "C:x", "\\\\server\\share\\x", "a\\..\\..\\b", "tab\there", ""})
         EXPECT_EQ(ace::MemberPath(bad), "") << bad;
+}
+
+namespace {
+
+// Bits as the decoder reads them: the most significant first, in little-endian 32-bit words.
+class BitWriter {
+public:
+    void Put(uint32_t value, int count)
+    {
+        for (int i = count - 1; i >= 0; --i) {
+            word_ |= ((value >> i) & 1u) << (31 - used_);
+            if (++used_ == 32)
+                Flush();
+        }
+    }
+    // The code of width k when every used symbol's width differs: k-1 ones, then a zero.
+    void PutCode(int width) { Put((1u << width) - 2, width); }
+    std::string Finish()
+    {
+        if (used_ > 0)
+            Flush();
+        return bytes_;
+    }
+
+private:
+    void Flush()
+    {
+        for (int shift = 0; shift < 32; shift += 8)
+            bytes_ += static_cast<char>(word_ >> shift);
+        word_ = 0;
+        used_ = 0;
+    }
+    std::string bytes_;
+    uint32_t word_ = 0;
+    int used_ = 0;
+};
+
+// Widths travel as differences modulo 8 through a width tree whose used codes all differ in
+// length: the run symbol 8 "0", difference 1 "10", 7 "110", 0 "1110", 2 "11110".
+void PutWidthTree(BitWriter& bits)
+{
+    bits.Put(0, 4);  // lo
+    bits.Put(8, 4);  // hi
+    for (uint32_t width : {4, 2, 5, 0, 0, 0, 0, 3, 1})
+        bits.Put(width, 3);
+}
+
+void PutDifference(BitWriter& bits, int difference)
+{
+    const std::map<int, int> width {{1, 2}, {7, 3}, {0, 4}, {2, 5}};
+    bits.PutCode(width.at(difference));
+}
+
+void PutZeroRuns(BitWriter& bits, int zeros)
+{
+    for (; zeros >= 4;) {
+        const int n = std::min(zeros, 19);
+        bits.Put(0, 1);
+        bits.Put(static_cast<uint32_t>(n - 4), 4);
+        zeros -= n;
+    }
+    for (; zeros > 0; --zeros)
+        PutDifference(bits, 0);
+}
+
+// A table whose symbol `single` has width 1 and symbols from..from+5 widths 2 to 7; the others
+// are unused. Widths: `single` zeros, then 1, back to 0, zeros up to `from`, then 2, 3, ... 7.
+void PutTable(BitWriter& bits, int single, int from)
+{
+    bits.Put(static_cast<uint32_t>(from + 5), 9);
+    PutWidthTree(bits);
+    PutZeroRuns(bits, single);
+    PutDifference(bits, 1);
+    PutDifference(bits, 7);
+    PutZeroRuns(bits, from - single - 2);
+    PutDifference(bits, 2);
+    for (int k = 1; k < 6; ++k)
+        PutDifference(bits, 1);
+}
+
+struct Copy {
+    unsigned distance;  // 0: the last distance again
+    unsigned length;
+};
+
+// An LZ77 member made only of copies. Main symbols: 256 (the last distance) "0", and a new distance
+// of nb significant bits (260 + nb, nb up to 5) the code of width nb + 2. Length symbols: 0 (2 bytes)
+// "0", and 250 + k (252 + k bytes) the code of width k + 2.
+std::string PackCopies(const std::vector<Copy>& copies)
+{
+    BitWriter bits;
+    PutTable(bits, 256, 260);
+    PutTable(bits, 0, 250);
+    bits.Put(static_cast<uint32_t>(copies.size()), 15);
+    for (const Copy& c : copies) {
+        if (c.distance == 0) {
+            bits.PutCode(1);
+        } else {
+            const unsigned d = c.distance - 1;
+            const int nb = d == 0 ? 0 : std::bit_width(d);
+            bits.PutCode(nb + 2);
+            if (nb > 1)
+                bits.Put(d - (1u << (nb - 1)), nb - 1);
+        }
+        bits.PutCode(c.length == 2 ? 1 : static_cast<int>(c.length) - 252 + 2);
+    }
+    return bits.Finish();
+}
+
+std::string U16(uint16_t v) { return {static_cast<char>(v), static_cast<char>(v >> 8)}; }
+std::string U32(uint32_t v) { return U16(static_cast<uint16_t>(v)) + U16(static_cast<uint16_t>(v >> 16)); }
+
+uint32_t Crc(const std::string& bytes)
+{
+    return ace::Crc32(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+std::string Block(const std::string& body)
+{
+    return U16(static_cast<uint16_t>(Crc(body))) + U16(static_cast<uint16_t>(body.size())) + body;
+}
+
+std::string MemberBlock(const std::string& name, uint8_t method, const std::string& packed, const std::string& contents)
+{
+    return Block(std::string(1, '\1') + U16(1) + U32(static_cast<uint32_t>(packed.size())) +
+                 U32(static_cast<uint32_t>(contents.size())) + U32(0x41046DDA) + U32(0x20) + U32(Crc(contents)) +
+                 static_cast<char>(method) + std::string(1, '\0') + U16(10) + U16(0) +
+                 U16(static_cast<uint16_t>(name.size())) + name) +
+           packed;
+}
+
+}  // namespace
+
+// Copies at every short distance and at distances past 8, overlapping what they make, with lengths
+// from 2 to 257, again at the last distance, and reaching into the member before (a solid
+// archive). Each byte must be what a copy of one byte at a time makes.
+TEST(UnaceCopies, EveryDistanceAndLengthGivesWhatByteWiseCopyingGives)
+{
+    std::mt19937 rng(5);
+    std::string seed(40, '\0');
+    for (char& c : seed)
+        c = static_cast<char>(rng());
+    std::vector<Copy> copies;
+    // Longest distance first: each distance repeats the last bytes of the one before, so the
+    // pattern it copies never becomes one byte over and over until distance 1.
+    for (unsigned distance = 32; distance >= 1; --distance)
+        for (unsigned length : {2u, 252u, 253u, 254u, 255u, 256u, 257u}) {
+            copies.push_back({distance, length});
+            copies.push_back({0, length == 2 ? 257u : 2u});
+        }
+    std::string made = seed;
+    unsigned last = 0;
+    for (const Copy& c : copies) {
+        const unsigned distance = c.distance ? c.distance : last;
+        last = distance;
+        for (unsigned i = 0; i < c.length; ++i)
+            made += made[made.size() - distance];
+    }
+    const std::string contents = made.substr(seed.size());
+
+    const std::string header =
+        Block(std::string(1, '\0') + U16(0x8000) + "**ACE**" + std::string("\x0A\x0A\x02\x00", 4) + U32(0x41046F21) +
+              std::string(8, '\0') + std::string(1, '\0'));
+    const std::string archive =
+        header + MemberBlock("seed", 0, seed, seed) + MemberBlock("copies", 1, PackCopies(copies), contents);
+    std::vector<std::string> decoded;
+    ASSERT_EQ(DecodeAll(std::vector<uint8_t>(archive.begin(), archive.end()), &decoded), ace::Status::Ok);
+    ASSERT_EQ(decoded.size(), 2u);
+    EXPECT_EQ(decoded[1], contents);
 }
