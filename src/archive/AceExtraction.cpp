@@ -2,11 +2,16 @@
 
 #include "archive/ArchiveCommon.h"
 #include "base/Desktop.h"
+#include "base/CaseFold.h"
+#include "base/CodePage.h"
 #include "base/DynLib.h"
+#include "base/Paths.h"
 
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <set>
 #include <vector>
 
 namespace archive {
@@ -74,9 +79,15 @@ int InitAceLibrary()
 
 int ExtractAceFiles(const std::string& archivePath, const std::string& destDir, int32_t flag)
 {
+    return ExtractAceMembers(archivePath, destDir, flag, AceFileListBuffer);
+}
+
+int ExtractAceMembers(const std::string& archivePath, const std::string& destDir, int32_t flag,
+                      const std::string& fileList)
+{
     std::array<uint8_t, kAceExtractRecord.size> record {};
     PutRecordAddress(record.data(), kAceExtractRecord.baseDir, kEmptyText);
-    PutRecordAddress(record.data(), kAceExtractRecord.fileList, AceFileListBuffer);
+    PutRecordAddress(record.data(), kAceExtractRecord.fileList, fileList.c_str());
     PutRecordAddress(record.data(), kAceExtractRecord.excludeList, kEmptyText);
     PutRecordNumber(record.data(), kAceExtractRecord.options, 0);
     PutRecordAddress(record.data(), kAceExtractRecord.destinationDir, destDir.c_str());
@@ -134,7 +145,128 @@ std::string AceExtractErrorText(int result)
     }
 }
 
-void ExtractAceArchive(const std::string& archivePath, const std::string& gameDir)
+namespace {
+
+uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Get32(const uint8_t* p) { return Get16(p) | static_cast<uint32_t>(Get16(p + 2)) << 16; }
+uint64_t Get64(const uint8_t* p) { return Get32(p) | static_cast<uint64_t>(Get32(p + 4)) << 32; }
+
+constexpr uint64_t kChunkBytes = 4u << 20;  // a stop waits for at most this much packed data
+// The library looks every member up in the list it is given, and every call walks the whole
+// archive: past these counts the calls would cost more than the stop is worth.
+constexpr size_t kChunkNames = 256;
+constexpr size_t kMostMembersInChunks = 4096;
+constexpr char kAceSignature[] = "**ACE**";
+
+// Members grouped a few megabytes at a time, each name once: the library unpacks every member
+// of a name it is given, so a name listed twice would be written twice.
+std::vector<std::vector<const AceMemberList::Member*>> Chunks(const AceMemberList& list)
+{
+    std::vector<std::vector<const AceMemberList::Member*>> chunks(1);
+    std::set<std::string> seen;
+    uint64_t bytes = 0;
+    for (const auto& member : list.members) {
+        if (!seen.insert(base::FoldCase(base::OemToUtf8(member.name))).second)
+            continue;
+        if (bytes >= kChunkBytes || chunks.back().size() >= kChunkNames) {
+            chunks.emplace_back();
+            bytes = 0;
+        }
+        chunks.back().push_back(&member);
+        bytes += member.packSize;
+    }
+    return chunks;
+}
+
+// The member names of a report line ("name: reason") that a chunk left out.
+bool NamedIn(const std::string& report, const std::string& shownName)
+{
+    return report.find(shownName + ": ") != std::string::npos;
+}
+
+std::string ShownName(const std::string& stored)
+{
+    std::string name = base::OemToUtf8(stored);
+    for (char& c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return name;
+}
+
+void ShowOutcome(int result, const std::string& report)
+{
+    // Success is claimed only for an extraction the library reported as done; a failure names
+    // the members left out, and why, under the library's result.
+    if (result == kAceOk && report.empty())
+        Show("File(s) extracted succesfully(unace) !", "Success");
+    else
+        Show(AceExtractErrorText(result == kAceOk ? kAceErrorWrite : result) + AceLeftOutText(report),
+             kCaptionExtractError);
+}
+
+}  // namespace
+
+std::optional<AceMemberList> ListAceMembers(const std::string& nativePath)
+{
+    std::ifstream in(nativePath, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    in.seekg(0, std::ios::end);
+    const auto end = static_cast<uint64_t>(in.tellg());
+    AceMemberList list;
+    list.archiveSize = end;
+    std::vector<uint8_t> header;
+    // One block: CRC (2), size (2), then size bytes of header. The library checks the CRCs.
+    auto readBlock = [&](uint64_t pos) {
+        uint8_t head[4];
+        if (end - pos < 4 || !in.seekg(static_cast<std::streamoff>(pos)) || !in.read(reinterpret_cast<char*>(head), 4))
+            return false;
+        const uint16_t size = Get16(head + 2);
+        if (size < 3 || end - pos - 4 < size)
+            return false;
+        header.resize(size);
+        return static_cast<bool>(in.read(reinterpret_cast<char*>(header.data()), size));
+    };
+    if (!readBlock(0) || header.size() < 26 || header[0] != 0 || std::memcmp(header.data() + 3, kAceSignature, 7) != 0)
+        return std::nullopt;
+    list.solid = (Get16(header.data() + 1) & 0x8000) != 0;
+    uint64_t pos = 4 + header.size();
+    while (pos < end) {
+        if (!readBlock(pos))
+            return std::nullopt;
+        const uint8_t type = header[0];
+        const uint16_t flags = Get16(header.data() + 1);
+        const bool wide = (flags & 0x0004) != 0;
+        uint64_t addSize = 0;
+        if (flags & 0x0001) {
+            if (header.size() < (wide ? 11u : 7u))
+                return std::nullopt;
+            addSize = wide ? Get64(header.data() + 3) : Get32(header.data() + 3);
+        }
+        if (type == 1 || type == 3) {
+            const size_t shift = wide ? 8 : 0;
+            if (header.size() < 31 + shift)
+                return std::nullopt;
+            const size_t nameSize = Get16(header.data() + 29 + shift);
+            if (31 + shift + nameSize > header.size())
+                return std::nullopt;
+            std::string name(reinterpret_cast<const char*>(header.data()) + 31 + shift, nameSize);
+            if (auto nul = name.find('\0'); nul != std::string::npos)
+                name.resize(nul);
+            // The library takes a list of names one a line: such a name could not be asked for.
+            if (name.find_first_of("\r\n") != std::string::npos)
+                return std::nullopt;
+            list.members.push_back({std::move(name), addSize});
+        }
+        const uint64_t next = pos + 4 + header.size();
+        if (addSize > end - next)
+            return std::nullopt;
+        pos = next + addSize;
+    }
+    return list;
+}
+
+void ExtractAceArchive(const std::string& archivePath, const std::string& gameDir, WorkProgress* progress)
 {
     if (!LoadAceLibrary()) {
         Show("Could not find UnAceV2.Dll (must be in system, applicaton's or current directory)!", kCaptionLoadError);
@@ -148,16 +280,62 @@ void ExtractAceArchive(const std::string& archivePath, const std::string& gameDi
         FreeAceLibrary();
         return;
     }
-    int result = ExtractAceFiles(archivePath, gameDir, -1);
-    const std::string report = AceExtractReport();
+    const auto list = progress ? ListAceMembers(base::NativePath(archivePath)) : std::nullopt;
+    const bool chunked = list && !list->solid && list->members.size() <= kMostMembersInChunks;
+    const auto chunks = chunked ? Chunks(*list) : decltype(Chunks(*list)) {};
+    if (chunks.size() < 2) {
+        // Small enough to go at once; solid, so every member needs the ones before it; or too many
+        // members to ask for a few at a time.
+        int result = ExtractAceFiles(archivePath, gameDir, -1);
+        const std::string report = AceExtractReport();
+        FreeAceLibrary();
+        ShowOutcome(result, report);
+        return;
+    }
+
+    progress->SetTotal(list->archiveSize);
+    progress->SetStoppable(true);
+    int result = kAceOk;
+    std::string report;
+    std::vector<std::string> arrived;
+    bool cancelled = false;
+    for (const auto& chunk : chunks) {
+        if (progress->StopRequested()) {
+            cancelled = true;
+            break;
+        }
+        std::string fileList;
+        uint64_t bytes = 0;
+        for (const auto* member : chunk) {
+            fileList += member->name + "\n";
+            bytes += member->packSize;
+        }
+        const int chunkResult = ExtractAceMembers(archivePath, gameDir, -1, fileList);
+        const std::string chunkReport = AceExtractReport();
+        report += chunkReport;
+        for (const auto* member : chunk)
+            if (chunkResult == kAceOk || (!chunkReport.empty() && !NamedIn(chunkReport, ShownName(member->name))))
+                arrived.push_back(ShownName(member->name));
+        progress->AddDone(bytes);
+        if (chunkResult == kAceOk)
+            continue;
+        if (result == kAceOk)
+            result = chunkResult;
+        // Members the folder refused leave the others unpacked; anything else ends the archive.
+        const bool refusedOnly =
+            (chunkResult == kAceErrorWrite || chunkResult == kAceErrorUnsafeName) && !chunkReport.empty();
+        if (!refusedOnly)
+            break;
+    }
     FreeAceLibrary();
-    // Success is claimed only for an extraction the library reported as done; a failure names
-    // the members left out, and why, under the library's result.
-    if (result == kAceOk && report.empty())
-        Show("File(s) extracted succesfully(unace) !", "Success");
-    else
-        Show(AceExtractErrorText(result == kAceOk ? kAceErrorWrite : result) + AceLeftOutText(report),
-             kCaptionExtractError);
+    if (cancelled) {
+        std::string text = CancelledUnpackText(base::ExtractFileName(archivePath), arrived);
+        if (!report.empty())
+            text += AceLeftOutText(report);
+        Show(text, kCancelledCaption);
+        return;
+    }
+    ShowOutcome(result, report);
 }
 
 }  // namespace archive

@@ -8,6 +8,7 @@
 #include "turnex/unrar.h"
 
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -179,7 +180,7 @@ void Show(const std::string& text, const char* caption) { base::TheDesktop().Mes
 
 }  // namespace
 
-void ExtractRarArchive(const std::string& archivePath, const std::string& gameDir)
+void ExtractRarArchive(const std::string& archivePath, const std::string& gameDir, WorkProgress* progress)
 {
     const std::string archiveName = base::ExtractFileName(archivePath);
     std::vector<char> commentBuffer(kCommentBufferSize, '\0');
@@ -210,10 +211,33 @@ void ExtractRarArchive(const std::string& archivePath, const std::string& gameDi
     headerData.CmtBuf = nullptr;
     // An empty game directory stays empty; NativeDestination would make it the root folder.
     std::string destPath = gameDir.empty() ? std::string() : NativeDestination(gameDir);
+    // The library unpacks a member in one call, so the walk can stop only between members.
+    if (progress) {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(arcName, error);
+        progress->SetTotal(error ? 0 : static_cast<uint64_t>(size));
+        progress->SetStoppable(true);
+    }
+    std::vector<std::string> arrived;
     int readResult;
-    while ((readResult = RARReadHeader(handle, &headerData)) == ERAR_SUCCESS) {
+    for (;;) {
+        if ((readResult = RARReadHeader(handle, &headerData)) != ERAR_SUCCESS)
+            break;
+        // Asked only with a member still to come: a stop after the last one changes nothing.
+        if (progress && progress->StopRequested()) {
+            // Closing puts the files unpacked so far in their places.
+            const int closeResult = RARCloseArchive(handle);
+            Show(WithCloseResult(CancelledUnpackText(archiveName, arrived), closeResult), kCancelledCaption);
+            return;
+        }
         int processResult = RARProcessFile(handle, RAR_EXTRACT, destPath.data(), nullptr);
-        if (processResult != ERAR_SUCCESS) {
+        if (processResult == ERAR_SUCCESS) {
+            if ((headerData.Flags & RHDF_DIRECTORY) != RHDF_DIRECTORY)
+                arrived.push_back(base::TextToUtf8(
+                    std::string(headerData.FileName, strnlen(headerData.FileName, sizeof headerData.FileName))));
+            if (progress)
+                progress->AddDone(headerData.PackSize);
+        } else {
             const auto refusal = LastRefusal(handle);
             const std::string text = refusal ? RefusalText(*refusal, archiveName)
                                              : ExtractFailureText(processResult, headerData, archiveName);

@@ -4,6 +4,7 @@
 // every message box and the password prompt go through base::TheDesktop().
 #include "base/Errors.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -255,7 +256,8 @@ public:
     int32_t FullErrCode = 0;
     std::string Message;
     std::string ArchiveComment;
-    bool Cancel = false;
+    // Read by the callback on the thread the library runs on; set from the window's thread.
+    std::atomic<bool> Cancel {false};
     void* Handle = nullptr;
     uint32_t FirstLocalOffset = 0;
 

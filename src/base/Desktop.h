@@ -35,6 +35,13 @@ public:
                             int maxLength) = 0;
     // The folder browser: the chosen native folder, or nothing on cancel.
     virtual std::optional<std::string> BrowseForFolder(const std::string& title) = 0;
+    // The same, opened at a folder given as stored (drive letters map through the Wine prefix),
+    // or at the home folder when that does not exist. A desktop that cannot place the browser
+    // opens it where it always does.
+    virtual std::optional<std::string> BrowseForFolderAt(const std::string& title, const std::string& /*startFolder*/)
+    {
+        return BrowseForFolder(title);
+    }
     // Opens the help pages at their contents page (helpFile: native path of the contents page).
     virtual void ShowHelp(const std::string& helpFile) = 0;
     // Starts a program or opens a document (program path strings, as stored: drive letters map

@@ -6,6 +6,7 @@
 #include "base/Files.h"
 #include "base/Paths.h"
 #include "ops/Tab.h"
+#include "ops/ZipProgress.h"
 
 namespace ops {
 
@@ -31,7 +32,7 @@ std::string ArchiveNameFor(const std::string& battleName)
 }
 
 PackOutcome PackBattle(app::ConfigState& config, const std::string& battleName, ZipComponent& zip,
-                       base::Desktop& desktop)
+                       base::Desktop& desktop, archive::WorkProgress* progress)
 {
     app::EnsureTrailingBackslash(config, app::ArchiveDir::Outgoing);
     // Naming the archive reads its directory at once; a foreign file is reported and forgotten.
@@ -70,7 +71,21 @@ PackOutcome PackBattle(app::ConfigState& config, const std::string& battleName, 
     zip.FSpecArgs.clear();
     zip.FSpecArgs.push_back(battle);
     const int32_t reportsBefore = zip.ReportsShown();
-    zip.Add();
+    bool stopped = false;
+    {
+        ZipProgress watch(zip, progress, ZipProgress::Steps::RunningTotal);
+        zip.Add();
+        stopped = watch.Stopped();
+    }
+    if (stopped && zip.SuccessCount <= 0) {
+        // The library writes the new archive beside the old one and drops it when stopped.
+        const std::string archive = zip.GetZipFileName();
+        desktop.MessageBox("Compress was cancelled: " + battleName + " was not packed. " +
+                               (base::FileExists(archive) ? "The archive " + archive + " was left as it was."
+                                                          : "No archive was written."),
+                           archive::kCancelledCaption, base::MB_OK);
+        return PackOutcome::Stopped;
+    }
     if (zip.SuccessCount > 0) {
         desktop.ShowMessage("File successfully zipped!");
         return PackOutcome::Packed;

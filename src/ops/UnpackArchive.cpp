@@ -6,6 +6,7 @@
 #include "archive/RarExtraction.h"
 #include "archive/ZipComponent.h"
 #include "base/Desktop.h"
+#include "ops/ZipProgress.h"
 
 #include <algorithm>
 #include <cctype>
@@ -47,11 +48,15 @@ std::string ZipOutcomeText(const std::string& archiveName, const ZipComponent& z
 
 namespace {
 
+bool Complete(const ZipComponent& zip)
+{
+    return zip.SuccessCount > 0 && zip.SkippedMembers.empty() && zip.SuccessCount >= zip.Count();
+}
+
 // Success only when every member came out; otherwise one box names what was left out and why.
 void ReportZipOutcome(const std::string& archiveName, const ZipComponent& zip, base::Desktop& desktop)
 {
-    const bool complete = zip.SuccessCount > 0 && zip.SkippedMembers.empty() && zip.SuccessCount >= zip.Count();
-    if (complete)
+    if (Complete(zip))
         desktop.ShowMessage("File(s) extracted succesfully(unzip) !");
     else
         desktop.ShowError(ZipOutcomeText(archiveName, zip));
@@ -60,14 +65,14 @@ void ReportZipOutcome(const std::string& archiveName, const ZipComponent& zip, b
 }  // namespace
 
 ArchiveKind UnpackArchive(app::ConfigState& config, const std::string& archiveName, ZipComponent& zip,
-                          base::Desktop& desktop)
+                          base::Desktop& desktop, archive::WorkProgress* progress)
 {
     app::EnsureTrailingBackslash(config, app::ArchiveDir::Incoming);
     const std::string path = config.Current().IncomingDir() + archiveName;
     const ArchiveKind kind = ArchiveKindOf(archiveName);
     switch (kind) {
-    case ArchiveKind::Ace: archive::ExtractAceArchive(path, config.GameDir); break;
-    case ArchiveKind::Rar: archive::ExtractRarArchive(path, config.GameDir); break;
+    case ArchiveKind::Ace: archive::ExtractAceArchive(path, config.GameDir, progress); break;
+    case ArchiveKind::Rar: archive::ExtractRarArchive(path, config.GameDir, progress); break;
     case ArchiveKind::Zip:
         zip.SetZipFileName(path);
         // An archive whose list of files cannot be read has been reported and its name forgotten.
@@ -75,7 +80,20 @@ ArchiveKind UnpackArchive(app::ConfigState& config, const std::string& archiveNa
             break;
         zip.ExtrBaseDir = config.GameDir;
         zip.FSpecArgs.clear();  // every member
-        zip.Extract();
+        {
+            ZipProgress watch(zip, progress, ZipProgress::Steps::Increments);
+            zip.Extract();
+            // A stop that came with the last report finds everything unpacked.
+            if (watch.Stopped() && !Complete(zip)) {
+                std::vector<std::string> leftOut;
+                for (const auto& member : zip.SkippedMembers)
+                    leftOut.push_back(member.name + ": " + member.reason);
+                desktop.MessageBox(archive::CancelledUnpackText(archiveName, watch.Finished()) +
+                                       archive::LeftOutList(leftOut),
+                                   archive::kCancelledCaption, base::MB_OK);
+                break;
+            }
+        }
         ReportZipOutcome(archiveName, zip, desktop);
         break;
     case ArchiveKind::Other: break;

@@ -2,9 +2,11 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QShortcut>
 
 FlatButton::FlatButton(QWidget* parent, const QString& name) : QWidget(parent)
 {
@@ -27,6 +29,11 @@ FlatButton::FlatButton(QWidget* parent, const QString& name) : QWidget(parent)
 void FlatButton::SetCaption(const QString& caption)
 {
     caption_ = caption;
+    // A screen reader keeps the name it was told: tell it of "Compress" becoming "Decompress".
+    if (accessibleName().isEmpty() && QAccessible::isActive()) {
+        QAccessibleEvent renamed(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&renamed);
+    }
     RedrawRaised();
 }
 
@@ -45,13 +52,41 @@ void FlatButton::SetRaiseColor(const QColor& color)
 void FlatButton::SetHint(const QString& hint)
 {
     hint_ = hint;
-    setToolTip(showHint_ ? hint_ : QString());
+    UpdateToolTip();
 }
 
 void FlatButton::SetShowHint(bool show)
 {
     showHint_ = show;
-    setToolTip(showHint_ ? hint_ : QString());
+    UpdateToolTip();
+}
+
+void FlatButton::SetShortcuts(const QList<QKeySequence>& keys)
+{
+    qDeleteAll(findChildren<QShortcut*>(QString(), Qt::FindDirectChildrenOnly));
+    shortcuts_ = keys;
+    for (const QKeySequence& key : keys) {
+        auto* shortcut = new QShortcut(key, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, &FlatButton::Press);
+    }
+    UpdateToolTip();
+}
+
+QString FlatButton::ShortcutText() const
+{
+    QStringList names;
+    for (const QKeySequence& key : shortcuts_)
+        names << key.toString(QKeySequence::NativeText);
+    return names.join(QStringLiteral(", "));
+}
+
+void FlatButton::UpdateToolTip()
+{
+    QString tip = hint_;
+    if (!shortcuts_.isEmpty())
+        tip = tip.isEmpty() ? ShortcutText() : tip + QStringLiteral(" (") + ShortcutText() + QLatin1Char(')');
+    setToolTip(showHint_ ? tip : QString());
 }
 
 void FlatButton::SetFont(const QFont& captionFont)
@@ -180,7 +215,9 @@ void FlatButton::Click()
 
 void FlatButton::Press()
 {
-    if (enabled_)
+    // Assistive technology reaches past a modal dialog and a disabled window; the mouse cannot.
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (enabled_ && isEnabled() && (!modal || modal == window()))
         Click();
 }
 
@@ -193,7 +230,7 @@ public:
     QString text(QAccessible::Text kind) const override
     {
         if (kind == QAccessible::Name)
-            return Button()->Caption();
+            return Button()->accessibleName().isEmpty() ? Button()->Caption() : Button()->accessibleName();
         if (kind == QAccessible::Description)
             return Button()->Hint();
         return QAccessibleWidget::text(kind);
@@ -210,6 +247,14 @@ public:
     {
         if (name == pressAction())
             Button()->Press();
+    }
+    QStringList keyBindingsForAction(const QString& name) const override
+    {
+        QStringList keys;
+        if (name == pressAction())
+            for (const QKeySequence& key : Button()->Shortcuts())
+                keys << key.toString(QKeySequence::NativeText);
+        return keys;
     }
 };
 

@@ -1,10 +1,12 @@
 #pragma once
-// FlatButton: a flat, custom-drawn push button operated with the mouse only. It paints a raised
-// face (highlight left and top, shadow right and bottom, black frame) or, while pressed, a flat
-// face with the caption shifted 2 pixels right and down. A disabled button looks the same and
-// ignores presses.
+// FlatButton: a flat, custom-drawn push button. It paints a raised face (highlight left and top,
+// shadow right and bottom, black frame) or, while pressed, a flat face with the caption shifted 2
+// pixels right and down. A disabled button looks the same and ignores presses. It never takes the
+// keyboard focus; its keyboard shortcuts press it instead.
 #include <QColor>
 #include <QFont>
+#include <QKeySequence>
+#include <QList>
 #include <QString>
 #include <QWidget>
 
@@ -48,8 +50,15 @@ public:
     // half the caption, each half truncated; 2 pixels right and down while pressed.
     static QPoint CaptionCorner(QSize face, QSize caption, bool pressed);
 
-    // Clicks the button as the mouse would (for assistive technology): only when enabled.
+    // Clicks the button as the mouse would (for assistive technology and the shortcuts): only
+    // when enabled and while no modal dialog of another window holds the input.
     void Press();
+
+    // Keys that press the button while its window is active. The tooltip names them after the hint.
+    void SetShortcuts(const QList<QKeySequence>& keys);
+    QList<QKeySequence> Shortcuts() const { return shortcuts_; }
+    // The shortcuts as the tooltip and assistive technology name them, for example "F5, Alt+R".
+    QString ShortcutText() const;
 
 signals:
     void Clicked();
@@ -65,9 +74,11 @@ protected:
 private:
     void RedrawRaised();
     void Click();
+    void UpdateToolTip();
 
     QString caption_;
     QString hint_;
+    QList<QKeySequence> shortcuts_;
     QColor color_ {52, 105, 165};
     QColor raiseColor_ {138, 162, 215};
     QColor fontColor_ {255, 255, 255};
@@ -77,5 +88,7 @@ private:
     bool pressedInside_ = false;  // a left press on the button that may still become a click
 };
 
-// Accessibility for FlatButton: a push button named by its caption.
+// Accessibility for FlatButton: a push button named by its caption (or by its accessible name,
+// where the caption alone says too little), described by its hint, with its shortcuts as the key
+// binding of its press action.
 void InstallFlatButtonAccessibility();

@@ -32,4 +32,7 @@ GameSelectDialog::GameSelectDialog(QWidget* parent) : SkinnedDialog(parent)
     cancelButton = makeButton("cancelButton", {137, 245, 88, 23}, "Cancel");
     okButton->OnClick = [this](FlatButton*) { onOkClicked(); };
     cancelButton->OnClick = [this](FlatButton*) { onCancelClicked(); };
+    okButton->SetShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    cancelButton->SetShortcuts({QKeySequence(Qt::Key_Escape)});
+    gameGroup->setAccessibleName(gameGroup->title().trimmed());
 }

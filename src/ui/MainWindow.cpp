@@ -9,6 +9,7 @@
 #include "ops/ArchiveDetails.h"
 #include "ops/BattleTransfer.h"
 #include "ops/DeleteEntry.h"
+#include "ops/FolderSnapshot.h"
 #include "ops/MailRequest.h"
 #include "ops/PackBattle.h"
 #include "ops/StartGame.h"
@@ -16,11 +17,13 @@
 #include "ops/UnpackArchive.h"
 #include "ui/DialogLook.h"
 #include "ui/EditBytes.h"
+#include "ui/FieldLabels.h"
 #include "ui/FlatButton.h"
 #include "ui/GameSelectDialog.h"
 #include "ui/ListBox.h"
 #include "ui/ModChoiceDialog.h"
 #include "ui/NotesEdit.h"
+#include "ui/OperationRunner.h"
 #include "ui/OptionsDialog.h"
 #include "ui/QtText.h"
 #include "ui/RadioGroup.h"
@@ -35,6 +38,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QScreen>
+#include <QScopeGuard>
 
 #include <algorithm>
 
@@ -58,6 +62,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setFont(DialogFont("MS Sans Serif", 11, false));
     CreateControls();
+    operationRunner = new OperationRunner(this, clientArea);
+    SetUpLiveLists();
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     LoadStartState();
@@ -117,7 +123,6 @@ void MainWindow::CreateControls()
 
     catalogueList = new ListBox(clientArea);
     catalogueList->setObjectName(QStringLiteral("catalogueList"));
-    catalogueList->setAccessibleName(QStringLiteral("catalogueList"));
     catalogueList->setGeometry(16, 120, 233, 337);
     QFont listFont = DialogFont("Verdana", 11, true);
     // Entries are drawn in exact colours (the extension rule), so no blended edge pixels.
@@ -129,7 +134,6 @@ void MainWindow::CreateControls()
     auto makeDetailEdit = [this](const char* name, int y) {
         auto* edit = new QLineEdit(clientArea);
         edit->setObjectName(QString::fromLatin1(name));
-        edit->setAccessibleName(QString::fromLatin1(name));
         edit->setGeometry(264, y, 177, 21);
         edit->setReadOnly(true);
         edit->setFocusPolicy(Qt::NoFocus);
@@ -141,7 +145,6 @@ void MainWindow::CreateControls()
 
     catalogueTabs = new TabStrip(clientArea);
     catalogueTabs->setObjectName(QStringLiteral("catalogueTabs"));
-    catalogueTabs->setAccessibleName(QStringLiteral("catalogueTabs"));
     catalogueTabs->setFont(DialogFont("Verdana", 11, true));
     catalogueTabs->addTab(QStringLiteral("Battles"));
     catalogueTabs->addTab(QStringLiteral("Outcoming"));
@@ -156,22 +159,22 @@ void MainWindow::CreateControls()
 
     notesEdit = new NotesEdit(clientArea);
     notesEdit->setObjectName(QStringLiteral("notesEdit"));
-    notesEdit->setAccessibleName(QStringLiteral("notesEdit"));
     notesEdit->setGeometry(264, 104, 177, 113);
     notesEdit->setFont(DialogFont("Verdana", 11, false));
     notesEdit->setFrameShape(QFrame::NoFrame);
     SetDialogColors(notesEdit, Qt::black, Qt::white);
 
     BindButton(exitButton, &MainWindow::onExitClicked);
-    BindButton(optionsButton, &MainWindow::onOptionsClicked);
+    // These three open a modal dialog: a press returns at once and the dialog opens right after.
+    BindDeferredButton(optionsButton, &MainWindow::onOptionsClicked);
     BindButton(refreshButton, &MainWindow::onRefreshClicked);
     BindButton(compressButton, &MainWindow::onCompressClicked);
     BindButton(copyButton, &MainWindow::onCopyClicked);
     BindButton(moveButton, &MainWindow::onMoveClicked);
     BindButton(deleteButton, &MainWindow::onDeleteClicked);
     BindButton(helpButton, &MainWindow::onHelpClicked);
-    BindButton(runGameButton, &MainWindow::onRunGameClicked);
-    BindButton(selectGameButton, &MainWindow::onSelectGameClicked);
+    BindDeferredButton(runGameButton, &MainWindow::onRunGameClicked);
+    BindDeferredButton(selectGameButton, &MainWindow::onSelectGameClicked);
     BindButton(sendMailButton, &MainWindow::onSendMailClicked);
     notesEdit->OnExit = [this] { Guarded([this] { onNotesLeft(); }); };
     connect(catalogueList, &ListBox::Click, this, [this] { Guarded([this] { onEntryClicked(); }); });
@@ -184,6 +187,8 @@ void MainWindow::CreateControls()
         Guarded([&] { changed = onTabChanging(static_cast<Tab>(newTab)); });
         return changed;
     };
+    NameControls();
+    AssignShortcuts();
 }
 
 void MainWindow::BindButton(FlatButton* button, void (MainWindow::*handler)())
@@ -241,6 +246,7 @@ MainWindow::Tab MainWindow::StripTab() const { return static_cast<Tab>(catalogue
 
 void MainWindow::FillBattleList()
 {
+    FollowFolder(config.GameDir, ops::BattlePatterns());
     battleFileNames.clear();
     catalogueList->ClearItems();
     std::vector<std::string> titles;
@@ -264,6 +270,7 @@ void MainWindow::FillBattleList()
 
 void MainWindow::FillArchiveList(const std::string& directory)
 {
+    FollowFolder(directory, ops::ArchivePatterns());
     catalogueList->ClearItems();
     QStringList items;
     QList<QByteArray> names;
@@ -303,10 +310,9 @@ bool MainWindow::onTabChanging(Tab newTab)
         button->SetFontColor(battles ? kWhite : kGrey);
         button->setCursor(battles ? Qt::PointingHandCursor : Qt::ArrowCursor);
     }
-    visibilityLabel->setText(battles ? QStringLiteral("Visibility") : QStringLiteral("Filesize"));
-    filenameLabel->setText(battles ? QStringLiteral("Filename") : QStringLiteral("Filedate"));
-    filenameLabel->adjustSize();
-    visibilityLabel->adjustSize();
+    RelabelField(visibilityLabel, battles ? QStringLiteral("Visibility") : QStringLiteral("Filesize"));
+    RelabelField(filenameLabel, battles ? QStringLiteral("Filename") : QStringLiteral("Filedate"));
+    NameCatalogueList();
     for (QWidget* battleOnly : std::initializer_list<QWidget*> {turnEdit, sideEdit, lengthEdit, lengthLabel, turnLabel,
                                                                 sideLabel, notesEdit, notesLabel})
         battleOnly->setVisible(battles);
@@ -482,11 +488,19 @@ void MainWindow::onCompressClicked()
         base::TheDesktop().ShowMessage("Select file!");
         return;
     }
-    // The caption says which of the two is armed; nothing is refreshed afterwards.
-    if (compressButton->Caption() == QLatin1String("Compress"))
-        ops::PackBattle(config, SelectedName(Tab::Battles), zipComponent, base::TheDesktop());
-    else
-        ops::UnpackArchive(config, SelectedName(Tab::Incoming), zipComponent, base::TheDesktop());
+    // The caption says which of the two is armed; nothing is refreshed afterwards. The work runs
+    // off the window's thread on a copy of the settings, which it may give a trailing backslash.
+    const bool packing = compressButton->Caption() == QLatin1String("Compress");
+    const std::string name = SelectedName(packing ? Tab::Battles : Tab::Incoming);
+    app::ConfigState working = config;
+    const auto keepSettings = qScopeGuard([&] { config = working; });
+    operationRunner->Run((packing ? QStringLiteral("Packing ") : QStringLiteral("Unpacking ")) + DisplayString(name),
+                         [&](archive::WorkProgress& progress) {
+                             if (packing)
+                                 ops::PackBattle(working, name, zipComponent, base::TheDesktop(), &progress);
+                             else
+                                 ops::UnpackArchive(working, name, zipComponent, base::TheDesktop(), &progress);
+                         });
 }
 
 void MainWindow::onCopyClicked()

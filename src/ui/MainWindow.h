@@ -4,6 +4,7 @@
 // refresh the list.
 #include "app/ConfigStore.h"
 #include "archive/ZipComponent.h"
+#include "ops/ReceiveArchive.h"
 #include "ops/Tab.h"
 
 #include <QWidget>
@@ -22,6 +23,8 @@ class WindowDragger;
 class OptionsDialog;
 class GameSelectDialog;
 class ModChoiceDialog;
+class OperationRunner;
+class FolderWatch;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -56,6 +59,8 @@ public:
 
     // Packs and unpacks zips for Compress and Decompress.
     ZipComponent zipComponent;
+    // Runs Compress and Decompress off the window's thread, with progress and Cancel.
+    OperationRunner* operationRunner = nullptr;
 
     // Process-wide state owned by the main window.
     app::ConfigState config;
@@ -89,13 +94,32 @@ public:
     // The name in the filename field, as the bytes it stands for.
     std::string FilenameField() const;
 
+    // The list follows the folder of the tab shown, and archives dropped on the window are
+    // received into the incoming folder (MainWindowLive.cpp).
+    FolderWatch* folderWatch = nullptr;
+    void onShownFolderChanged(const std::vector<std::string>& changedNames);
+    void ReceiveDroppedFiles(const std::vector<ops::DroppedFile>& dropped);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateControls();
     // Runs a button's handler the way the toolkit does: the notes are left (and saved) first.
     void BindButton(FlatButton* button, void (MainWindow::*handler)());
+    // The same from the event loop right after the click, so that a press (by assistive
+    // technology above all) returns before the handler's modal dialog opens. A press while one
+    // is waiting or open is ignored, as the modal dialog would ignore a click.
+    void BindDeferredButton(FlatButton* button, void (MainWindow::*handler)());
+    // Accessible names as a sighted user reads them, and the labels tied to their fields
+    // (MainWindowKeys.cpp).
+    void NameControls();
+    void NameCatalogueList();  // by its heading and the tab shown
+    // A keyboard shortcut for every button (MainWindowKeys.cpp).
+    void AssignShortcuts();
     void LeaveNotes();
     void FillListForTab(Tab tab);
     // The tab the strip shows; outside a tab change the same as CurrentTab().
@@ -104,6 +128,13 @@ private:
     std::string SelectedName(Tab tab) const;
     void ShowArchiveDetails(app::ArchiveDir which);
     void ShowGameTitle();
+    void SetUpLiveLists();
+    void FollowFolder(const std::string& folder, const std::vector<std::string>& patterns);
+    // Refills the list after its folder changed, keeping the selection, the note and the details.
+    void RefillFollowingFolder(const std::vector<std::string>& changedNames);
+    int RowOf(Tab tab, const std::string& name) const;  // the entry of a file name, or -1
+
+    bool dialogPressPending_ = false;  // a deferred handler is waiting or running
 
     // Set at every tab change before anything reads it: the strip still reports the old tab
     // while its change event runs.

@@ -3,6 +3,7 @@
 #include "ui/DialogLook.h"
 #include "base/Desktop.h"
 #include "ui/EditBytes.h"
+#include "ui/FieldLabels.h"
 #include "ui/FlatButton.h"
 #include "ui/RadioGroup.h"
 
@@ -28,7 +29,6 @@ OptionsDialog::OptionsDialog(QWidget* parent) : SkinnedDialog(parent)
     auto makeFolderEdit = [this](const char* name, QRect geometry) {
         auto* edit = new QLineEdit(clientArea);
         edit->setObjectName(QString::fromLatin1(name));
-        edit->setAccessibleName(QString::fromLatin1(name));
         edit->setGeometry(geometry);
         edit->setReadOnly(true);
         edit->setFocusPolicy(Qt::NoFocus);
@@ -62,6 +62,19 @@ OptionsDialog::OptionsDialog(QWidget* parent) : SkinnedDialog(parent)
     zipOverwriteGroup->setFont(DialogFont("Verdana", 11, false));
     SetDialogColors(zipOverwriteGroup, QColor(41, 41, 33), Qt::white);
     gameDirEdit = makeFolderEdit("gameDirEdit", {24, 64, 201, 21});
+    TieLabel(gameDirLabel, gameDirEdit);
+    TieLabel(outgoingLabel, outgoingEdit);
+    TieLabel(incomingLabel, incomingEdit);
+    zipOverwriteGroup->setAccessibleName(zipOverwriteGroup->title().trimmed());
+    // "..." says nothing to a listener; the label beside each button says what it changes.
+    browseGameDirButton->setAccessibleName(QStringLiteral("Choose game directory"));
+    browseOutgoingButton->setAccessibleName(QStringLiteral("Choose outcoming directory"));
+    browseIncomingButton->setAccessibleName(QStringLiteral("Choose incoming directory"));
+    okButton->SetShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    cancelButton->SetShortcuts({QKeySequence(Qt::Key_Escape)});
+    browseGameDirButton->SetShortcuts({QKeySequence(Qt::ALT | Qt::Key_G)});
+    browseOutgoingButton->SetShortcuts({QKeySequence(Qt::ALT | Qt::Key_U)});
+    browseIncomingButton->SetShortcuts({QKeySequence(Qt::ALT | Qt::Key_I)});
 
     okButton->OnClick = [this](FlatButton*) { onOkClicked(); };
     cancelButton->OnClick = [this](FlatButton*) { onCancelClicked(); };
@@ -75,8 +88,8 @@ void OptionsDialog::onCancelClicked() { done(2); }
 
 void OptionsDialog::BrowseInto(const char* title, QLineEdit* edit)
 {
-    // A cancelled browser leaves the edit as it was.
-    if (auto folder = base::TheDesktop().BrowseForFolder(title))
+    // The browser opens at the folder the edit holds; a cancelled browser leaves the edit as it was.
+    if (auto folder = base::TheDesktop().BrowseForFolderAt(title, EditBytes(edit)))
         SetEditBytes(edit, *folder);
 }
 

@@ -35,6 +35,10 @@ PasswordDialog::PasswordDialog(QWidget* parent) : QDialog(parent)
     cancelButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QString(), this);
     cancelButton->setObjectName(QStringLiteral("cancelButton"));
     cancelButton->setGeometry(205, 72, 90, 28);
+    // The buttons show glyphs only: assistive technology reads what they stand for.
+    okButton->setAccessibleName(QStringLiteral("OK"));
+    cancelButton->setAccessibleName(QStringLiteral("Cancel"));
+    promptLabel->setBuddy(passwordEdit);
 
     connect(okButton, &QPushButton::clicked, this, [this] {
         okClicked = true;

@@ -6,6 +6,7 @@
 #include "base/Paths.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QStandardPaths>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -77,9 +78,23 @@ bool QtDesktop::InputQuery(const std::string& caption, const std::string& prompt
     return true;
 }
 
-std::optional<std::string> QtDesktop::BrowseForFolder(const std::string& title)
+std::optional<std::string> QtDesktop::BrowseForFolder(const std::string& title) { return BrowseForFolderAt(title, {}); }
+
+QString QtDesktop::BrowseStartFolder(const std::string& folder)
 {
-    QFileDialog dialog(ActiveWindow(), DisplayString(title));
+    if (!folder.empty()) {
+        // Past the Wine prefix's drive links: the player sees where the folder really is.
+        const QFileInfo start(QString::fromStdString(NativePath(folder)));
+        if (start.isDir())
+            return start.canonicalFilePath();
+    }
+    return QDir::homePath();
+}
+
+std::optional<std::string> QtDesktop::BrowseForFolderAt(const std::string& title, const std::string& startFolder)
+{
+    // Not the program's working folder: where the folder is now, or home.
+    QFileDialog dialog(ActiveWindow(), DisplayString(title), BrowseStartFolder(startFolder));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
     // Every other window of the program waits while a folder is chosen.

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QPointer>
+#include <QString>
 
 class QWidget;
 class QTextBrowser;
@@ -16,6 +17,7 @@ public:
     int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
     bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value, int maxLength) override;
     std::optional<std::string> BrowseForFolder(const std::string& title) override;
+    std::optional<std::string> BrowseForFolderAt(const std::string& title, const std::string& startFolder) override;
     void ShowHelp(const std::string& helpFile) override;
     std::string StartProgram(const std::string& file, const std::string& workDir) override;
     void ShowError(const std::string& text) override;
@@ -26,6 +28,9 @@ public:
 
     // The help window of the last ShowHelp, for tests.
     QWidget* HelpWindow() const;
+    // Where the folder browser opens for a folder as stored: the native folder when it exists,
+    // else the home folder.
+    static QString BrowseStartFolder(const std::string& folder);
 
 private:
     QPointer<QTextBrowser> help_;

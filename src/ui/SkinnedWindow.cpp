@@ -25,7 +25,6 @@ QWidget* CreateSkinClient(QWidget* window, const QSize& clientSize, const QStrin
     client->setGeometry(QRect(QPoint(1, 1), clientSize));
     auto* image = new QLabel(client);
     image->setObjectName(QStringLiteral("backgroundImage"));
-    image->setAccessibleName(QStringLiteral("backgroundImage"));
     image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     const QPixmap pixmap = QPixmap::fromImage(ReadSkinPicture(picture));
     // The picture is two pixels larger than the client area: its last columns and rows stay hidden.

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# The end-to-end turn cycle under Xvfb; skipped (exit 77) where Xvfb, xdotool or the AT-SPI
-# stack are missing.
+# An end-to-end script (the turn cycle unless another is named) under Xvfb; skipped (exit 77)
+# where Xvfb, xdotool or the AT-SPI stack are missing.
+#   run-e2e.sh BUILD_DIR [SCRIPT.py]
 set -u
 build=$1
+script=${2:-turn_cycle.py}
 for tool in xvfb-run xdotool dbus-run-session /usr/bin/python3; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
@@ -14,8 +16,9 @@ trap 'rm -rf "$work"' EXIT
 cp -r "$build/bin" "$work/prog"
 rm -f "$work/prog/turnex.dat" "$work/prog/user.dat"
 shots="$build/e2e-screens"
+[ "$script" = turn_cycle.py ] || shots="$build/e2e-screens-${script%.py}"
 rm -rf "$shots"
 dbus-run-session -- xvfb-run -a -s "-screen 0 1024x768x24" \
-    /usr/bin/python3 "$(dirname "$0")/turn_cycle.py" "$work/prog" "$work" "$build/bin/turnex-screenshot" "$shots" 2>&1 \
+    /usr/bin/python3 "$(dirname "$0")/$script" "$work/prog" "$work" "$build/bin/turnex-screenshot" "$shots" 2>&1 \
     | grep -v -E 'dbus-daemon|XDG_RUNTIME_DIR|SpiRegistry|^$'
 exit "${PIPESTATUS[0]}"

@@ -12,8 +12,11 @@ import zipfile
 
 import pyatspi
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import desk  # noqa: E402
+
 prog_dir, work, shot_tool, shots = sys.argv[1:5]
-os.makedirs(shots, exist_ok=True)
+desk.begin(shot_tool, shots)
 game, out, inc, fakebin = (os.path.join(work, d) for d in ("game", "out", "in", "bin"))
 for d in (game, out, inc, fakebin, os.path.join(work, "home")):
     os.makedirs(d, exist_ok=True)
@@ -23,16 +26,7 @@ with zipfile.ZipFile(os.path.join(inc, "Turn07.zip"), "w", zipfile.ZIP_DEFLATED)
     z.writestr("Turn07.bte", BATTLE)
 
 
-def field(value):
-    data = value.encode()[:255]
-    return bytes([len(data)]) + data + bytes(255 - len(data))
-
-
-# turnex.dat: the first game is current and uses the folders above; rule "only older files".
-record0 = bytes([0]) + field(inc) + field(out) + bytes([1]) + field(game) + bytes([1])
-other = bytes([0]) + field("c:\\") + field("c:\\") + bytes([1]) + field("c:\\") + bytes([0])
-with open(os.path.join(prog_dir, "turnex.dat"), "wb") as f:
-    f.write(record0 + other + other)
+desk.write_config(prog_dir, inc, out, game)
 
 # The mail client: a stand-in xdg-email that records its arguments.
 mail_args = os.path.join(work, "mail.args")
@@ -45,49 +39,11 @@ env.update(PATH=fakebin + ":" + env.get("PATH", ""), MAILER="stand-in-mailer", H
            WINEPREFIX=os.path.join(work, "wine"), QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
 env.pop("QT_QPA_PLATFORM", None)
 
-step = [0]
-
-
-def shot(name):
-    step[0] += 1
-    subprocess.run([shot_tool, os.path.join(shots, "%02d-%s.png" % (step[0], name)), "--full"],
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-
-def fail(message):
-    shot("failure")
-    print("FAIL:", message)
-    proc.kill()
-    sys.exit(1)
+shot, fail, walk, app, showing = desk.shot, desk.fail, desk.walk, desk.app, desk.showing
 
 
 def wait_for(what, check, seconds=15.0):
-    end = time.time() + seconds
-    while time.time() < end:
-        try:
-            result = check()
-        except Exception:  # the tree changes under us while the program works
-            result = None
-        if result:
-            return result
-        time.sleep(0.1)
-    fail("timed out waiting for " + what)
-
-
-def walk(node, depth=0):
-    if node is None or depth > 12:
-        return
-    yield node
-    for child in node:
-        yield from walk(child, depth + 1)
-
-
-def app():
-    desktop = pyatspi.Registry.getDesktop(0)
-    for a in desktop:
-        if a is not None and a.name == "turnex":
-            return a
-    return None
+    return desk.wait_for(what, check, seconds)
 
 
 def find(role, name, root=None):
@@ -143,12 +99,20 @@ def no_message_box():
         fail("unexpected message box: %r" % [text_of(n) for n in walk(box) if n.getRoleName() == "label"])
 
 
+def catalogue():
+    """The list, named by its heading and the tab it shows."""
+    for n in walk(app()):
+        if n.getRoleName() == "list" and n.name.startswith("Turnmail games: "):
+            return n
+    return None
+
+
 def entries():
-    return [n.name for n in find("list", "catalogueList") if n is not None]
+    return [n.name for n in catalogue() if n is not None]
 
 
 def entry(name):
-    for n in find("list", "catalogueList"):
+    for n in catalogue():
         if n is not None and n.name == name:
             return n
     return None
@@ -156,7 +120,7 @@ def entry(name):
 
 # Wake the accessibility bus before the program looks for it.
 pyatspi.Registry.getDesktop(0)
-proc = subprocess.Popen([os.path.join(prog_dir, "turnex")], env=env)
+proc = desk.watch(subprocess.Popen([os.path.join(prog_dir, "turnex")], env=env))
 wait_for("the main window", lambda: find("push button", "Compress"))
 time.sleep(0.5)
 no_message_box()
@@ -177,9 +141,9 @@ click(find("page tab", "Battles"))
 click(find("push button", "Refresh"))
 wait_for("the battle in the list", lambda: entry("Battle for the bridge"))
 click(entry("Battle for the bridge"))
-wait_for("the details", lambda: text_of(find("text", "sideEdit")) == "Allies")
-if text_of(find("text", "turnEdit")) != "7" or text_of(find("text", "filenameEdit")) != "Turn07.bte":
-    fail("wrong details: turn %r, file %r" % (text_of(find("text", "turnEdit")), text_of(find("text", "filenameEdit"))))
+wait_for("the details", lambda: text_of(find("text", "Playing side")) == "Allies")
+if text_of(find("text", "Current turn")) != "7" or text_of(find("text", "Filename")) != "Turn07.bte":
+    fail("wrong details: turn %r, file %r" % (text_of(find("text", "Current turn")), text_of(find("text", "Filename"))))
 no_message_box()
 shot("battle")
 
@@ -221,4 +185,4 @@ try:
     proc.wait(timeout=10)
 except subprocess.TimeoutExpired:
     fail("Exit did not end the program")
-print("turn cycle ok: %d screenshots in %s" % (step[0], shots))
+print("turn cycle ok: %d screenshots in %s" % (desk.shots_taken(), shots))

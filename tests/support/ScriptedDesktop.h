@@ -11,7 +11,7 @@
 struct Shown {
     enum Kind { Message, Box, Input, Folder, Help, Start, Error, Password } kind;
     std::string text;     // message text, prompt, folder title, file
-    std::string caption;  // caption, working directory
+    std::string caption;  // caption, working directory, the folder a browser opens at
     unsigned flags = 0;
 };
 
@@ -39,7 +39,11 @@ public:
     }
     std::optional<std::string> BrowseForFolder(const std::string& title) override
     {
-        shown.push_back({Shown::Folder, title, {}, 0});
+        return BrowseForFolderAt(title, {});
+    }
+    std::optional<std::string> BrowseForFolderAt(const std::string& title, const std::string& startFolder) override
+    {
+        shown.push_back({Shown::Folder, title, startFolder, 0});
         if (folderAnswers.empty())
             return std::nullopt;
         auto a = folderAnswers.front();

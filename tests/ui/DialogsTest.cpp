@@ -74,6 +74,12 @@ protected:
 };
 
 void ClickFlat(FlatButton* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(5, 5)); }
+// Select Game, Run Game and Options run their handler from the event loop right after the click.
+void ClickAndRun(FlatButton* b)
+{
+    ClickFlat(b);
+    QCoreApplication::processEvents();
+}
 
 }  // namespace
 
@@ -90,7 +96,7 @@ TEST_F(DialogsTest, SelectAnotherGame)
         d->gameGroup->Item(2)->click();
         ClickFlat(d->okButton);
     });
-    ClickFlat(window.selectGameButton);
+    ClickAndRun(window.selectGameButton);
     const std::string file = ConfigFile();
     EXPECT_EQ(file[770], 0);
     EXPECT_EQ(file[1541], 0);
@@ -113,7 +119,7 @@ TEST_F(DialogsTest, ConfirmingTheCurrentGameStillRewritesAndRefills)
     window.config.Profile(0).SetOutgoingDir("changed in memory");
     fs::remove(tmp / "game1/b.bte");
     WhenModal<GameSelectDialog>([](GameSelectDialog* d) { ClickFlat(d->okButton); });
-    ClickFlat(window.selectGameButton);
+    ClickAndRun(window.selectGameButton);
     EXPECT_EQ(window.catalogueList->count(), 0);
     std::string expected = file;
     const std::string changed = std::string(1, 17) + "changed in memory";
@@ -131,7 +137,7 @@ TEST_F(DialogsTest, CancelChangesNothing)
         d->gameGroup->Item(0)->click();
         d->reject();  // closed another way: Cancel
     });
-    ClickFlat(window.selectGameButton);
+    ClickAndRun(window.selectGameButton);
     EXPECT_EQ(ConfigFile(), file);
     EXPECT_EQ(fs::last_write_time(tmp / "prog/turnex.dat"), before);
     EXPECT_EQ(window.config.CurrentGame, 1);
@@ -148,7 +154,7 @@ TEST_F(DialogsTest, AFailedSaveLeavesTheWindowOnTheOldGame)
         d->gameGroup->Item(0)->click();
         ClickFlat(d->okButton);
     });
-    ClickFlat(window.selectGameButton);
+    ClickAndRun(window.selectGameButton);
     EXPECT_EQ(desktop.Errors(), (std::vector<std::string> {"Cannot open file " + (tmp / "prog/turnex.dat") + "."}));
     EXPECT_EQ(window.config.CurrentGame, 0);
     EXPECT_TRUE(window.config.Profile(0).Selected());
@@ -201,7 +207,7 @@ TEST_F(DialogsTest, RunGameStartsTheGameThroughWine)
     {
         MainWindow window;
         window.show();
-        ClickFlat(window.runGameButton);  // no mod: no question
+        ClickAndRun(window.runGameButton);  // no mod: no question
         EXPECT_EQ(WaitFor(log), (tmp / "game0") + "\n" + (tmp / "game0/Iron Plain.EXE") + "\n");
         EXPECT_EQ(desktop.shown.back().text, (tmp / "game0") + "\\iron plain.exe");
     }
@@ -213,11 +219,11 @@ TEST_F(DialogsTest, RunGameStartsTheGameThroughWine)
         EXPECT_EQ(d->windowTitle(), QStringLiteral("Select game mod"));
         QTest::keyClick(d, Qt::Key_Return);
     });
-    ClickFlat(window.runGameButton);
+    ClickAndRun(window.runGameButton);
     EXPECT_EQ(WaitFor(log), (tmp / "game0") + "\n" + (tmp / "game0/Iron Plain.EXE") + "\n");
     fs::remove(log);
     WhenModal<ModChoiceDialog>([](ModChoiceDialog* d) { QTest::keyClick(d, Qt::Key_Escape); });
-    ClickFlat(window.runGameButton);
+    ClickAndRun(window.runGameButton);
     EXPECT_EQ(WaitFor(log), (tmp / "game0") + "\n" + (tmp / "game0/iron plain#.exe") + "\n");
 }
 
@@ -232,7 +238,7 @@ TEST_F(DialogsTest, RunGameWithoutWineSaysSoAndStartsNothing)
     {
         MainWindow window;
         window.show();
-        ClickFlat(window.runGameButton);
+        ClickAndRun(window.runGameButton);
     }
     setenv("PATH", old.c_str(), 1);
     const auto errors = desktop.Of(Shown::Error);
@@ -267,10 +273,10 @@ TEST_F(DialogsTest, OptionsOkWithoutChangeRewritesAndRefillsKeepingTheDetails)
         EXPECT_EQ(d->incomingEdit->text().toStdString(), tmp / "in1");
         EXPECT_EQ(d->gameDirEdit->text().toStdString(), tmp / "game1");
         EXPECT_EQ(d->zipOverwriteGroup->ItemIndex(), 1);
-        EXPECT_EQ(d->browseIncomingButton->toolTip(), QStringLiteral("Change incomig directory"));
+        EXPECT_EQ(d->browseIncomingButton->Hint(), QStringLiteral("Change incomig directory"));
         ClickFlat(d->okButton);
     });
-    ClickFlat(window.optionsButton);
+    ClickAndRun(window.optionsButton);
     EXPECT_EQ(ConfigFile(), file);
     EXPECT_EQ(window.catalogueList->count(), 0);  // refilled
     EXPECT_EQ(window.visibilityEdit->text(), QStringLiteral("kept"));
@@ -288,7 +294,7 @@ TEST_F(DialogsTest, OptionsCancelAfterChoosingFolders)
         ClickFlat(d->browseGameDirButton);  // browser cancelled: the edit keeps its text
         ClickFlat(d->cancelButton);
     });
-    ClickFlat(window.optionsButton);
+    ClickAndRun(window.optionsButton);
     ASSERT_GE(desktop.shown.size(), 2u);
     EXPECT_EQ(desktop.shown[0].text, "Select outcoming directory: ");
     EXPECT_EQ(desktop.shown[1].text, "Select game directory: ");
@@ -299,7 +305,7 @@ TEST_F(DialogsTest, OptionsCancelAfterChoosingFolders)
         EXPECT_EQ(d->gameDirEdit->text().toStdString(), tmp / "game1");
         ClickFlat(d->cancelButton);
     });
-    ClickFlat(window.optionsButton);
+    ClickAndRun(window.optionsButton);
 }
 
 TEST_F(DialogsTest, OptionsRuleAboveTwoShowsNeverAndANewGameFolderIsListed)
@@ -317,7 +323,7 @@ TEST_F(DialogsTest, OptionsRuleAboveTwoShowsNeverAndANewGameFolderIsListed)
         ClickFlat(d->browseIncomingButton);
         ClickFlat(d->okButton);
     });
-    ClickFlat(window.optionsButton);
+    ClickAndRun(window.optionsButton);
     EXPECT_EQ(static_cast<uint8_t>(ConfigFile()[771 + 513]), 2);
     EXPECT_EQ(window.config.GameDir, tmp / "new");
     EXPECT_EQ(window.config.Current().IncomingDir(), longDir.substr(0, 255));
@@ -343,7 +349,7 @@ TEST_F(DialogsTest, OptionsKeepFoldersOutsideAsciiInBothStyles)
         ClickFlat(d->browseOutgoingButton);
         ClickFlat(d->okButton);
     });
-    ClickFlat(window.optionsButton);
+    ClickAndRun(window.optionsButton);
     const std::string file = ConfigFile();
     EXPECT_EQ(file.substr(771 + 514, 13), std::string("\x0C") + "d:\\Op\xE9ration");
     EXPECT_EQ(file.substr(771 + 257, 1 + nativeOut.size()), static_cast<char>(nativeOut.size()) + nativeOut);
@@ -358,5 +364,5 @@ TEST_F(DialogsTest, OptionsKeepFoldersOutsideAsciiInBothStyles)
         EXPECT_EQ(d->outgoingEdit->text(), QString::fromStdString(nativeOut));
         ClickFlat(d->cancelButton);
     });
-    ClickFlat(again.optionsButton);
+    ClickAndRun(again.optionsButton);
 }

@@ -110,7 +110,7 @@ TEST_F(MainWindowTest, LayoutNamesAndTexts)
                                                          {window->selectGameButton, "Select KS game"},
                                                          {window->sendMailButton, "Open new message with attachment"}};
     for (auto [b, hint] : hints)
-        EXPECT_EQ(b->toolTip(), QString::fromLatin1(hint));
+        EXPECT_EQ(b->Hint(), QString::fromLatin1(hint));
     EXPECT_EQ(window->exitButton->FontColor(), QColor(255, 0, 0));
     EXPECT_EQ(window->optionsButton->FontColor(), QColor(0, 255, 255));
     EXPECT_EQ(window->runGameButton->FontColor(), QColor(255, 255, 0));
@@ -141,7 +141,7 @@ TEST_F(MainWindowTest, ControlsAreReachableThroughAccessibility)
     window->visibilityEdit->setText(QStringLiteral("3"));
     QAccessibleInterface* edit = QAccessible::queryAccessibleInterface(window->visibilityEdit);
     EXPECT_EQ(edit->role(), QAccessible::EditableText);
-    EXPECT_EQ(edit->text(QAccessible::Name), QStringLiteral("visibilityEdit"));
+    EXPECT_EQ(edit->text(QAccessible::Name), QStringLiteral("Visibility"));
     EXPECT_EQ(edit->text(QAccessible::Value), QStringLiteral("3"));
     // The press action of a button runs its handler.
     button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
