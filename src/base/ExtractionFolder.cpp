@@ -575,19 +575,23 @@ std::vector<std::pair<std::string, Outcome>> ExtractionFolder::Finish()
     std::vector<Pending> pending;
     pending.swap(pending_);
 
-    // One flush for the whole archive: each file system that holds a member once.
+    // A few members are flushed one by one: flushing a whole file system would also wait for
+    // everything else being written to it, a download for instance. Many members take one flush
+    // for the whole archive instead, each file system that holds a member once, as flushing
+    // thousands of files one by one would cost far more.
+    constexpr size_t kFlushedOneByOne = 16;
     std::vector<bool> flushed(pending.size(), false);
     std::vector<dev_t> synced;
-    bool allSynced = true;
-    for (const auto& member : pending) {
+    bool allSynced = pending.size() > kFlushedOneByOne;
+    for (size_t i = 0; allSynced && i < pending.size(); ++i) {
         struct stat st {};
-        if (fstat(member.parentFd, &st) != 0) {
+        if (fstat(pending[i].parentFd, &st) != 0) {
             allSynced = false;
-            continue;
+            break;
         }
         if (std::find(synced.begin(), synced.end(), st.st_dev) != synced.end())
             continue;
-        if (syncfs(member.parentFd) != 0)
+        if (syncfs(pending[i].parentFd) != 0)
             allSynced = false;
         synced.push_back(st.st_dev);
     }
