@@ -43,7 +43,10 @@ std::vector<std::string> BattleNamesIn(DIR* folder)
 
 }  // namespace
 
-void CollectBattles(const std::string& gameDir, std::vector<std::string>& fileNames, std::vector<std::string>& titles)
+namespace {
+
+void Collect(const std::string& gameDir, std::vector<std::string>& fileNames, std::vector<std::string>& titles,
+             std::vector<std::optional<struct stat>>* statuses)
 {
     // The game folder is resolved once (drive letter, letter case); each battle is then opened
     // relative to it, which spares a path conversion and a lookup of the whole path per file.
@@ -54,10 +57,34 @@ void CollectBattles(const std::string& gameDir, std::vector<std::string>& fileNa
     std::vector<std::string> names = BattleNamesIn(folder.get());
     fileNames.reserve(fileNames.size() + names.size());
     titles.reserve(titles.size() + names.size());
+    if (statuses)
+        statuses->reserve(statuses->size() + names.size());
+    const int fd = dirfd(folder.get());
     for (auto& name : names) {
         fileNames.push_back(std::move(name));
-        titles.push_back(ReadBattleTitleAt(dirfd(folder.get()), fileNames.back().c_str()));
+        const char* entry = fileNames.back().c_str();
+        if (statuses) {
+            struct stat st {};
+            if (fstatat(fd, entry, &st, 0) == 0 || fstatat(fd, entry, &st, AT_SYMLINK_NOFOLLOW) == 0)
+                statuses->emplace_back(st);
+            else
+                statuses->emplace_back(std::nullopt);
+        }
+        titles.push_back(ReadBattleTitleAt(fd, entry));
     }
+}
+
+}  // namespace
+
+void CollectBattles(const std::string& gameDir, std::vector<std::string>& fileNames, std::vector<std::string>& titles)
+{
+    Collect(gameDir, fileNames, titles, nullptr);
+}
+
+void CollectBattles(const std::string& gameDir, std::vector<std::string>& fileNames, std::vector<std::string>& titles,
+                    std::vector<std::optional<struct stat>>& statuses)
+{
+    Collect(gameDir, fileNames, titles, &statuses);
 }
 
 std::vector<std::string> ListArchives(std::string directory)

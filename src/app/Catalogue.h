@@ -2,8 +2,11 @@
 // The three lists of the main window: battles by title, archives newest first.
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace app {
 
@@ -16,6 +19,11 @@ struct AList {
 // Appends each battle's file name, then its title (line 6). A file that cannot be read stops
 // the walk with its error: fileNames then holds the failing name, titles the ones before it.
 void CollectBattles(const std::string& gameDir, std::vector<std::string>& fileNames, std::vector<std::string>& titles);
+// The same, with each entry's status (of what a link points to; of the link when it points nowhere)
+// taken just before its title is read, for a watcher to tell later changes from what was listed.
+// An entry whose status cannot be read has none (nullopt).
+void CollectBattles(const std::string& gameDir, std::vector<std::string>& fileNames, std::vector<std::string>& titles,
+                    std::vector<std::optional<struct stat>>& statuses);
 
 // The archives (*.zip, *.ace, *.rar) of a directory, newest first; directories are skipped.
 // A directory that does not exist gives an empty list.

@@ -30,6 +30,31 @@ const std::vector<std::string>& ArchivePatterns()
     return patterns;
 }
 
+namespace {
+
+EntryStamp StampOf(const struct stat& st)
+{
+    EntryStamp stamp;
+    stamp.size = static_cast<int64_t>(st.st_size);
+    stamp.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    stamp.device = static_cast<uint64_t>(st.st_dev);
+    stamp.inode = static_cast<uint64_t>(st.st_ino);
+    stamp.folder = S_ISDIR(st.st_mode);
+    return stamp;
+}
+
+}  // namespace
+
+FolderSnapshot SnapshotOf(const std::vector<std::string>& names,
+                          const std::vector<std::optional<struct stat>>& statuses)
+{
+    FolderSnapshot snapshot;
+    for (size_t i = 0; i < names.size() && i < statuses.size(); ++i)
+        if (statuses[i])
+            snapshot.emplace_hint(snapshot.end(), names[i], StampOf(*statuses[i]));
+    return snapshot;
+}
+
 FolderSnapshot TakeSnapshot(const std::string& nativeFolder, const std::vector<std::string>& patterns)
 {
     FolderSnapshot snapshot;
@@ -47,12 +72,7 @@ FolderSnapshot TakeSnapshot(const std::string& nativeFolder, const std::vector<s
         struct stat st {};
         if (fstatat(fd, name.c_str(), &st, 0) != 0 && fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
-        EntryStamp& stamp = snapshot[name];
-        stamp.size = static_cast<int64_t>(st.st_size);
-        stamp.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
-        stamp.device = static_cast<uint64_t>(st.st_dev);
-        stamp.inode = static_cast<uint64_t>(st.st_ino);
-        stamp.folder = S_ISDIR(st.st_mode);
+        snapshot[name] = StampOf(st);
     }
     return snapshot;
 }

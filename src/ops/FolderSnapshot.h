@@ -5,8 +5,11 @@
 // writing its own files, a file read) refills nothing.
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace ops {
 
@@ -30,6 +33,11 @@ const std::vector<std::string>& ArchivePatterns();
 // The entries of a native folder that match one of the patterns (case-insensitive, as the lists
 // match them). A folder that cannot be read gives an empty snapshot.
 FolderSnapshot TakeSnapshot(const std::string& nativeFolder, const std::vector<std::string>& patterns);
+
+// The same from statuses taken already (by a fill, as it read each entry), one per name; a name
+// without a status is left out, as a folder read leaves out an entry it cannot ask.
+FolderSnapshot SnapshotOf(const std::vector<std::string>& names,
+                          const std::vector<std::optional<struct stat>>& statuses);
 
 // The names that are in one snapshot only, or in both with different stamps; sorted.
 std::vector<std::string> ChangedNames(const FolderSnapshot& before, const FolderSnapshot& after);

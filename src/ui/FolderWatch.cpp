@@ -21,10 +21,16 @@ QString FolderWatch::PathOf(const std::string& name) const
 
 void FolderWatch::Follow(const std::string& nativeFolder, const std::vector<std::string>& patterns)
 {
+    Follow(nativeFolder, patterns, ops::TakeSnapshot(nativeFolder.empty() ? std::string(".") : nativeFolder, patterns));
+}
+
+void FolderWatch::Follow(const std::string& nativeFolder, const std::vector<std::string>& patterns,
+                         ops::FolderSnapshot listed)
+{
     std::string folder = nativeFolder.empty() ? std::string(".") : nativeFolder;
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
-    const ops::FolderSnapshot now = ops::TakeSnapshot(folder, patterns);
+    const ops::FolderSnapshot now = std::move(listed);
     held_.clear();
     if (folder != folder_ || patterns != patterns_) {
         Stop();

@@ -32,6 +32,8 @@ public:
     // as what the list shows; the folder followed before is let go. A folder that does not exist
     // is followed once it is followed again.
     void Follow(const std::string& nativeFolder, const std::vector<std::string>& patterns);
+    // The same, with the state the list was made from (the fill's own snapshot).
+    void Follow(const std::string& nativeFolder, const std::vector<std::string>& patterns, ops::FolderSnapshot listed);
     void Stop();
     // For a list that cannot refill just now (a dialog is open): the names are reported again
     // shortly, together with whatever changes meanwhile.

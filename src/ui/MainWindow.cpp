@@ -246,10 +246,10 @@ MainWindow::Tab MainWindow::StripTab() const { return static_cast<Tab>(catalogue
 
 void MainWindow::FillBattleList()
 {
-    FollowFolder(config.GameDir, ops::BattlePatterns());
     battleFileNames.clear();
     catalogueList->ClearItems();
     std::vector<std::string> titles;
+    std::vector<std::optional<struct stat>> statuses;
     auto show = [&] {
         QStringList items;
         items.reserve(static_cast<qsizetype>(titles.size()));
@@ -258,11 +258,15 @@ void MainWindow::FillBattleList()
         catalogueList->SetItems(items);
     };
     try {
-        app::CollectBattles(config.GameDir, battleFileNames, titles);
+        app::CollectBattles(config.GameDir, battleFileNames, titles, statuses);
     } catch (...) {
+        FollowFolder(config.GameDir, ops::BattlePatterns());
         show();  // the entries read before the failing file stay, none selected
         throw;
     }
+    // Followed from the state each battle had when its title was read, which the fill has at hand
+    // (a second look at every file would cost as much as the fill), so any later change shows.
+    FollowFolder(config.GameDir, ops::BattlePatterns(), ops::SnapshotOf(battleFileNames, statuses));
     show();
     if (catalogueList->count() > 0)
         catalogueList->SelectSilently(0);

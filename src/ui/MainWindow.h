@@ -4,6 +4,7 @@
 // refresh the list.
 #include "app/ConfigStore.h"
 #include "archive/ZipComponent.h"
+#include "ops/FolderSnapshot.h"
 #include "ops/ReceiveArchive.h"
 #include "ops/Tab.h"
 
@@ -130,6 +131,7 @@ private:
     void ShowGameTitle();
     void SetUpLiveLists();
     void FollowFolder(const std::string& folder, const std::vector<std::string>& patterns);
+    void FollowFolder(const std::string& folder, const std::vector<std::string>& patterns, ops::FolderSnapshot listed);
     // Refills the list after its folder changed, keeping the selection, the note and the details.
     void RefillFollowingFolder(const std::vector<std::string>& changedNames);
     int RowOf(Tab tab, const std::string& name) const;  // the entry of a file name, or -1

@@ -83,6 +83,12 @@ void MainWindow::FollowFolder(const std::string& folder, const std::vector<std::
     folderWatch->Follow(base::NativePath(folder + "\\"), patterns);
 }
 
+void MainWindow::FollowFolder(const std::string& folder, const std::vector<std::string>& patterns,
+                              ops::FolderSnapshot listed)
+{
+    folderWatch->Follow(base::NativePath(folder + "\\"), patterns, std::move(listed));
+}
+
 int MainWindow::RowOf(Tab tab, const std::string& name) const
 {
     if (name.empty())
