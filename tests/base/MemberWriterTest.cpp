@@ -1,5 +1,6 @@
 #include "base/MemberWriter.h"
 #include "support/TempDir.h"
+#include "support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
@@ -59,28 +60,6 @@ MemberWriteResult WriteWhole(const std::string& target, const std::string& bytes
         return r;
     return out.Commit(stamp);
 }
-
-// Files may grow to `bytes` only while this lives; a write beyond fails instead of killing the test.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &old_);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit old_ {};
-    void (*oldHandler_)(int) = nullptr;
-};
 
 const std::time_t kMemberTime = 1700000000;  // 2023-11-14
 

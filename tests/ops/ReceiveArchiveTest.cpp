@@ -2,6 +2,7 @@
 // replacing only after Yes, and failures that leave the folder as it was.
 #include "TurnFolders.h"
 #include "ops/ReceiveArchive.h"
+#include "support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
@@ -13,28 +14,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// Files may grow to `bytes` only while this lives; a write beyond fails instead of killing the test.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &old_);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit old_ {};
-    void (*oldHandler_)(int) = nullptr;
-};
 
 class ReceiveArchiveTest : public TurnFolders {
 protected:
