@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <fcntl.h>
 #include <string>
@@ -105,17 +106,43 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv, const std:
     return result;
 }
 
-// The flush every extraction of ours makes before its files take their names: the file system of
-// the folder, then the folder itself. Timed after a peer's process, it gives the peer the same
-// safety without the price of another process start.
+// Up to this many files, an extraction of ours flushes each file on its own; past it, the file
+// system once.
+inline constexpr size_t kFlushedOneByOne = 16;
+
+// The flush every extraction of ours makes before its files take their names, made as ours makes
+// it: a few files each on its own, many with one flush of the file system; then every folder that
+// holds them. Timed after a peer's process, it gives the peer the same safety without the price
+// of another process start.
 inline void FlushFolder(const std::string& dir)
 {
-    const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    syncfs(fd);
-    fsync(fd);
-    close(fd);
+    namespace fs = std::filesystem;
+    std::vector<fs::path> files, folders {dir};
+    std::error_code ec;
+    for (const auto& entry : fs::recursive_directory_iterator(dir, ec)) {
+        if (entry.is_symlink(ec))
+            continue;
+        if (entry.is_directory(ec))
+            folders.push_back(entry.path());
+        else if (entry.is_regular_file(ec))
+            files.push_back(entry.path());
+    }
+    auto flush = [](const fs::path& path, int flags) {
+        const int fd = open(path.c_str(), flags | O_CLOEXEC);
+        if (fd >= 0) {
+            fsync(fd);
+            close(fd);
+        }
+    };
+    if (files.size() <= kFlushedOneByOne) {
+        for (const auto& file : files)
+            flush(file, O_RDONLY);
+    } else if (const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
+        syncfs(fd);
+        close(fd);
+    }
+    for (const auto& folder : folders)
+        flush(folder, O_RDONLY | O_DIRECTORY);
 }
 
 inline std::string Figure(const Sample& s, const char* unit = "ms", double scale = 1e3)

@@ -23,6 +23,12 @@ namespace {
 
 constexpr std::time_t kStaleAfterSeconds = 24 * 60 * 60;
 
+// A few members are flushed one by one: flushing a whole file system would also wait for
+// everything else being written to it, a download for instance. Many members take one flush
+// for the whole archive instead, each file system that holds a member once, as flushing
+// thousands of files one by one would cost far more.
+constexpr size_t kFlushedOneByOne = 16;
+
 Outcome Refuse(Refusal refusal, int error = 0) { return Outcome {refusal, error}; }
 
 std::string Join(const std::string& folder, const std::string& name)
@@ -183,7 +189,11 @@ Outcome MemberFile::Commit(const MemberStamp& stamp)
         const struct timespec times[2] = {{*stamp.modified, 0}, {*stamp.modified, 0}};
         futimens(fd_, times);
     }
-    // Flushed once for the whole archive, at Finish.
+    // Flushed at Finish. Writing it out starts now, while the next member is decoded, so that the
+    // flush finds little left to wait for; past the members flushed one by one, the file system's
+    // single flush writes the rest in one go.
+    if (folder_->pending_.size() < kFlushedOneByOne)
+        sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
     const int closed = close(fd_);
     fd_ = -1;
     if (closed != 0) {
@@ -575,11 +585,6 @@ std::vector<std::pair<std::string, Outcome>> ExtractionFolder::Finish()
     std::vector<Pending> pending;
     pending.swap(pending_);
 
-    // A few members are flushed one by one: flushing a whole file system would also wait for
-    // everything else being written to it, a download for instance. Many members take one flush
-    // for the whole archive instead, each file system that holds a member once, as flushing
-    // thousands of files one by one would cost far more.
-    constexpr size_t kFlushedOneByOne = 16;
     std::vector<bool> flushed(pending.size(), false);
     std::vector<dev_t> synced;
     bool allSynced = pending.size() > kFlushedOneByOne;
