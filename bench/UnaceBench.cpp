@@ -233,9 +233,6 @@ void CompareAlcht(const fs::path& corpus, const std::string& peer)
         },
         41);
     const bool same = ok && TreeBytes(ours) == TreeBytes(theirs) && TreeBytes(ours) > 0;
-    bench::Row("ACE extraction of ALCHT.ACE, both sides whole processes", bench::Figure(a),
-               bench::Figure(b) + " (unace x)", a.Median() / b.Median(), "<= 0.5x (2x faster)",
-               same && a.Median() * 2 <= b.Median());
 
     // The floor for a safe extraction: the peer, then the flush ours makes.
     const auto [a2, f] = bench::Interleaved(
@@ -247,15 +244,13 @@ void CompareAlcht(const fs::path& corpus, const std::string& peer)
             bench::FlushFolder(theirs);
         },
         41);
-    bench::Row("ACE extraction of ALCHT.ACE, whole processes, peer flushing as ours does", bench::Figure(a2),
-               bench::Figure(f) + " (unace x, then flushed)", a2.Median() / f.Median(), "<= 0.5x (2x faster)",
-               same && a2.Median() * 2 <= f.Median());
 
     // Where the whole process's time goes, and what no extraction of ours can go below. Interleaved:
     // the driver as above; the driver with its flushes made no-ops and unace x, both started through
     // env; the driver without arguments (our process starting and ending with nothing to do: the C++
     // runtime and ICU); the same tree written by a plain program, with the flushes ours makes and
     // without them.
+    double floorSeconds = 0;  // our process start plus the flushes, with decoding and writing free
     {
         int next = 0;
         auto fresh = [&] {
@@ -313,7 +308,19 @@ void CompareAlcht(const fs::path& corpus, const std::string& peer)
                     (idle.Median() + flushCost) / peerWhole.Median());
         for (int k = 0; k < next; ++k)
             fs::remove_all(work / ("floor" + std::to_string(k)));
+        floorSeconds = idle.Median() + flushCost;
     }
+    auto goal = [&](double floorRatio) {
+        char text[64];
+        std::snprintf(text, sizeof text, "<= 0.5x (2x faster; floor %.2fx)", floorRatio);
+        return std::string(text);
+    };
+    bench::Row("ACE extraction of ALCHT.ACE, both sides whole processes", bench::Figure(a),
+               bench::Figure(b) + " (unace x)", a.Median() / b.Median(), goal(floorSeconds / b.Median()),
+               same && a.Median() * 2 <= b.Median());
+    bench::Row("ACE extraction of ALCHT.ACE, whole processes, peer flushing as ours does", bench::Figure(a2),
+               bench::Figure(f) + " (unace x, then flushed)", a2.Median() / f.Median(), goal(floorSeconds / f.Median()),
+               same && a2.Median() * 2 <= f.Median());
 
     // Loading the library, as the program does before every extraction.
     bench::Sample load;
@@ -369,9 +376,13 @@ void CompareAlcht(const fs::path& corpus, const std::string& peer)
         std::snprintf(peerFigure, sizeof peerFigure, "%.3f ms (unace x%s %.2f ms less unace l %.2f ms)",
                       peerDecode * 1e3, withFlush ? ", flushed," : "", peerSample.Median() * 1e3, start.Median() * 1e3);
         const double ratio = peerDecode > 0 ? calls.Median() / peerDecode : 0;
+        // No extraction of ours can take less than its own flushes.
+        char goal[64];
+        std::snprintf(goal, sizeof goal, "<= 0.33x (3x faster; floor %.2fx)",
+                      peerDecode > 0 ? callsFlushing.Median() / peerDecode : 0);
         bench::Row(std::string("ACE extraction of ALCHT.ACE, decoder alone (exported calls to files)") +
                        (withFlush ? ", peer flushing as ours does" : ""),
-                   bench::Figure(calls), peerFigure, ratio, "<= 0.33x (3x faster)",
+                   bench::Figure(calls), peerFigure, ratio, goal,
                    callsOk && peerDecode > 0 && calls.Median() * 3 <= peerDecode);
     }
     fs::remove_all(work);
