@@ -58,6 +58,20 @@ void FolderWatch::Stop()
         watcher_->removePaths(watcher_->directories());
 }
 
+void FolderWatch::Defer() { deferred_ = true; }
+
+void FolderWatch::Begin()
+{
+    if (!deferred_)
+        return;
+    deferred_ = false;
+    if (folder_.empty())
+        return;
+    // The folder first, so that nothing which comes while the files are compared goes unseen.
+    WatchFolder();
+    Settle();
+}
+
 void FolderWatch::Postpone(const std::vector<std::string>& names)
 {
     held_.insert(names.begin(), names.end());
@@ -67,6 +81,8 @@ void FolderWatch::Postpone(const std::vector<std::string>& names)
 
 void FolderWatch::WatchFolder()
 {
+    if (deferred_)
+        return;
     // A folder that was removed and made again is watched again.
     const QString folder = QFile::decodeName(QByteArray(folder_.data(), static_cast<qsizetype>(folder_.size())));
     if (!watcher_->directories().contains(folder) && QFile::exists(folder))
@@ -75,6 +91,8 @@ void FolderWatch::WatchFolder()
 
 void FolderWatch::WatchFiles(const ops::FolderSnapshot& now)
 {
+    if (deferred_)
+        return;
     std::vector<ops::FolderSnapshot::const_iterator> files;
     for (auto entry = now.begin(); entry != now.end(); ++entry)
         if (!entry->second.folder)

@@ -35,6 +35,11 @@ public:
     // The same, with the state the list was made from (the fill's own snapshot).
     void Follow(const std::string& nativeFolder, const std::vector<std::string>& patterns, ops::FolderSnapshot listed);
     void Stop();
+    // Until Begin(), Follow only takes note of what the list shows and sets no watch, so that a
+    // window can set its watches after it first appears: they cost no time before it is seen.
+    void Defer();
+    // Sets the deferred watches, and reports whatever changed since the list was made.
+    void Begin();
     // For a list that cannot refill just now (a dialog is open): the names are reported again
     // shortly, together with whatever changes meanwhile.
     void Postpone(const std::vector<std::string>& names);
@@ -70,4 +75,5 @@ private:
     std::set<std::string> held_;
     std::string fault_;  // the last fault of a refill, held back or told
     bool faultTold_ = false;
+    bool deferred_ = false;
 };

@@ -19,6 +19,7 @@
 #include "ui/EditBytes.h"
 #include "ui/FieldLabels.h"
 #include "ui/FlatButton.h"
+#include "ui/FolderWatch.h"
 #include "ui/GameSelectDialog.h"
 #include "ui/ListBox.h"
 #include "ui/ModChoiceDialog.h"
@@ -39,6 +40,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QScopeGuard>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -51,6 +53,17 @@ namespace {
 const QColor kLime(0, 255, 0);
 const QColor kGrey(90, 90, 90);
 const QColor kWhite(255, 255, 255);
+
+// A text control given its font before it joins the window: it lays out its text as it is made,
+// and in the window's font it would load a font that nothing on the window shows.
+template <class Control>
+Control* MakeInFont(QWidget* parent, const QFont& font)
+{
+    auto* control = new Control;
+    control->setFont(font);
+    control->setParent(parent);
+    return control;
+}
 
 }  // namespace
 
@@ -132,12 +145,11 @@ void MainWindow::CreateControls()
     SetDialogColors(catalogueList, Qt::black, QColor(255, 255, 0));
 
     auto makeDetailEdit = [this](const char* name, int y) {
-        auto* edit = new QLineEdit(clientArea);
+        auto* edit = MakeInFont<QLineEdit>(clientArea, DialogFont("Verdana", 11, true));
         edit->setObjectName(QString::fromLatin1(name));
         edit->setGeometry(264, y, 177, 21);
         edit->setReadOnly(true);
         edit->setFocusPolicy(Qt::NoFocus);
-        edit->setFont(DialogFont("Verdana", 11, true));
         SetDialogColors(edit, Qt::black, QColor(255, 255, 0));
         return edit;
     };
@@ -157,10 +169,9 @@ void MainWindow::CreateControls()
     turnEdit = makeDetailEdit("turnEdit", 292);
     sideEdit = makeDetailEdit("sideEdit", 244);
 
-    notesEdit = new NotesEdit(clientArea);
+    notesEdit = MakeInFont<NotesEdit>(clientArea, DialogFont("Verdana", 11, false));
     notesEdit->setObjectName(QStringLiteral("notesEdit"));
     notesEdit->setGeometry(264, 104, 177, 113);
-    notesEdit->setFont(DialogFont("Verdana", 11, false));
     notesEdit->setFrameShape(QFrame::NoFrame);
     SetDialogColors(notesEdit, Qt::black, Qt::white);
 
@@ -207,7 +218,15 @@ void MainWindow::LeaveNotes()
         notesEdit->clearFocus();
 }
 
-void MainWindow::paintEvent(QPaintEvent*) { PaintOutline(this); }
+void MainWindow::paintEvent(QPaintEvent*)
+{
+    PaintOutline(this);
+    if (!followingBegun_) {
+        // Once this first paint is on its way to the screen, not before.
+        followingBegun_ = true;
+        QTimer::singleShot(0, this, [this] { folderWatch->Begin(); });
+    }
+}
 
 // ---- start-up ----
 

@@ -137,6 +137,7 @@ private:
     int RowOf(Tab tab, const std::string& name) const;  // the entry of a file name, or -1
 
     bool dialogPressPending_ = false;  // a deferred handler is waiting or running
+    bool followingBegun_ = false;      // the folder watch was started after the first paint
 
     // Set at every tab change before anything reads it: the strip still reports the old tab
     // while its change event runs.

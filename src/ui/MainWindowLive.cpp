@@ -71,6 +71,9 @@ void AcceptAsCopy(QDropEvent* event)
 void MainWindow::SetUpLiveLists()
 {
     folderWatch = new FolderWatch(this);
+    // The watches are set right after the first paint (paintEvent): the list shows what its fill
+    // read without them, and a change made meanwhile is reported when they are set.
+    folderWatch->Defer();
     connect(folderWatch, &FolderWatch::Changed, this,
             [this](const std::vector<std::string>& names) { onShownFolderChanged(names); });
     setAcceptDrops(true);

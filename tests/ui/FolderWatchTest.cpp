@@ -109,3 +109,25 @@ TEST_F(FolderWatchTest, InAFolderOfYearsOfArchivesTheNewestAreWatched)
     TempDir::Write(many + "/today.zip", "NEW");
     EXPECT_EQ(NextReport(), (Names {"today.zip"}));
 }
+
+TEST(DeferredFolderWatch, WatchesNothingUntilBegunThenReportsWhatCameMeanwhile)
+{
+    TempDir tmp;
+    TempDir::Write(tmp / "listed.zip", "listed");
+    FolderWatch watch;
+    QSignalSpy spy {&watch, &FolderWatch::Changed};
+    watch.Defer();
+    watch.Follow(tmp.path(), ops::ArchivePatterns());
+    TempDir::Write(tmp / "early.zip", "came before the watches were set");
+    TempDir::Write(tmp / "listed.zip", "rewritten");
+    QTest::qWait(FolderWatch::kLongestWaitMs + 100);
+    EXPECT_EQ(spy.count(), 0);
+
+    watch.Begin();
+    ASSERT_SOON(spy.count() == 1);
+    EXPECT_EQ(spy.at(0).at(0).value<Names>(), (Names {"early.zip", "listed.zip"}));
+    // From then on the folder and its files are followed as usual.
+    TempDir::Write(tmp / "early.zip", "rewritten in place");
+    ASSERT_SOON(spy.count() == 2);
+    EXPECT_EQ(spy.at(1).at(0).value<Names>(), (Names {"early.zip"}));
+}

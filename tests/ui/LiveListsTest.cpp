@@ -93,6 +93,25 @@ protected:
 
 }  // namespace
 
+// The watches are set right after the window is first painted: a battle saved while the window
+// was being made, after its list was read, still appears.
+TEST(LiveListsAtStart, ABattleSavedWhileTheWindowWasMadeAppearsOnceItIsShown)
+{
+    TempDir tmp;
+    ScopedWinePrefix prefix {tmp / "wine"};
+    ScriptedDesktop desktop;
+    base::SetProgramDirectory(tmp / "prog");
+    WriteConfig(tmp / "prog", tmp / "game", tmp / "out", tmp / "in");
+    TempDir::Write(tmp / "game/a.bte", BattleText("1 0", "Alpha", "0 6", "1"));
+    MainWindow window;
+    ASSERT_EQ(window.catalogueList->count(), 1);  // filled before it is shown
+    TempDir::Write(tmp / "game/b.bte", BattleText("1 0", "Bravo", "0 6", "1"));
+    window.show();
+    EXPECT_SOON_EQ(window.catalogueList->count(), 2);
+    EXPECT_EQ(window.catalogueList->ItemIndex(), 0);
+    EXPECT_TRUE(desktop.shown.empty());
+}
+
 TEST_F(LiveListsTest, ABattleSavedByTheGameAppearsAndTheNoteBeingTypedStaysWithItsBattle)
 {
     ClickRow(1);

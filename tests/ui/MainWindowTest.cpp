@@ -126,6 +126,19 @@ TEST_F(MainWindowTest, LayoutNamesAndTexts)
     EXPECT_EQ(window->catalogueTabs->count(), 3);
     EXPECT_EQ(window->catalogueTabs->tabText(1), QStringLiteral("Outcoming"));
     EXPECT_EQ(window->catalogueTabs->currentIndex(), 0);
+
+    // Every control shows with the window; the fields and the note keep their own fonts.
+    window->show();
+    for (const auto& e : table)
+        EXPECT_TRUE(window->findChild<QWidget*>(QString::fromLatin1(e.name))->isVisible()) << e.name;
+    for (QWidget* field :
+         std::initializer_list<QWidget*> {window->filenameEdit, window->visibilityEdit, window->lengthEdit,
+                                          window->turnEdit, window->sideEdit, window->notesEdit}) {
+        SCOPED_TRACE(field->objectName().toStdString());
+        EXPECT_EQ(field->font().family(), QStringLiteral("Verdana"));
+        EXPECT_EQ(field->font().pixelSize(), 11);
+        EXPECT_EQ(field->font().bold(), field != window->notesEdit);
+    }
 }
 
 TEST_F(MainWindowTest, ControlsAreReachableThroughAccessibility)
