@@ -1,8 +1,10 @@
-// The decoders' libraries (libarchive, libunarr, libb2) are opened on the first archive, not when
-// the program starts: the program binds this library at start, and those three with what they pull
-// in (libxml2, libgomp, compression libraries) cost every start several milliseconds, also for a
-// player who never receives a RAR. Each function below stands in for the library's own, under the
-// same name, and forwards to it once the library is open; the version script keeps them inside.
+// The decoders' libraries (libarchive, libunarr, libb2) are opened when a member first needs them,
+// not when the program starts nor when an archive is opened: the program binds this library at
+// start, and those three with what they pull in (libxml2, libgomp, compression libraries) cost
+// milliseconds, also for a player who never receives a RAR, and an archive seldom needs all three
+// (RAR5 never reads through libunarr, RAR 1.5-4 never hashes with BLAKE2, stored data needs none).
+// Each function below stands in for the library's own, under the same name, and forwards to it
+// once the library is open; the version script keeps them inside.
 #include "DeferredLibraries.h"
 
 #include <archive.h>
@@ -10,15 +12,25 @@
 #include <blake2.h>
 #include <unarr.h>
 
+#include <atomic>
 #include <dlfcn.h>
 
 namespace {
 
-void* Open(const char* soname) { return dlopen(soname, RTLD_NOW | RTLD_LOCAL); }
+// Set once a library was opened: whether a decoder is already at hand decides between the two.
+std::atomic<bool> libarchiveOpen {false};
+
+void* Open(const char* soname, std::atomic<bool>* opened = nullptr)
+{
+    void* handle = dlopen(soname, RTLD_NOW | RTLD_LOCAL);
+    if (handle && opened)
+        opened->store(true);
+    return handle;
+}
 
 void* Libarchive()
 {
-    static void* const handle = Open(TURNEX_LIBARCHIVE_SONAME);
+    static void* const handle = Open(TURNEX_LIBARCHIVE_SONAME, &libarchiveOpen);
     return handle;
 }
 
@@ -45,7 +57,17 @@ Function Find(void* library, const char* name)
 // The real function of the library, or null when the library or the name cannot be found.
 #define REAL(library, name) static const auto real = Find<decltype(&::name)>(library(), #name)
 
-bool rar::DecoderLibrariesAvailable() { return Libarchive() && Libunarr() && Libb2(); }
+bool rar::LibarchiveIsOpen() { return libarchiveOpen.load(); }
+
+const char* rar::MissingLibrary(DecoderLibrary library)
+{
+    switch (library) {
+    case DecoderLibrary::Libarchive: return Libarchive() ? nullptr : TURNEX_LIBARCHIVE_SONAME;
+    case DecoderLibrary::Libunarr: return Libunarr() ? nullptr : TURNEX_LIBUNARR_SONAME;
+    case DecoderLibrary::Libb2: return Libb2() ? nullptr : TURNEX_LIBB2_SONAME;
+    }
+    return nullptr;
+}
 
 extern "C" {
 

@@ -2,7 +2,13 @@
 // The decoders' libraries open on first use (DeferredLibraries.cpp).
 namespace rar {
 
-// Opens them now; false when one of them cannot be opened, so no archive can be decoded.
-bool DecoderLibrariesAvailable();
+enum class DecoderLibrary { Libarchive, Libunarr, Libb2 };
+
+// Opens the library now if it is not open yet; its file name when it cannot be opened (a broken
+// installation), null when it is there.
+const char* MissingLibrary(DecoderLibrary library);
+
+// Whether libarchive is open already (nothing is opened to find out).
+bool LibarchiveIsOpen();
 
 }  // namespace rar

@@ -95,7 +95,29 @@ bool Source::Read(int64_t off, void* buf, size_t n)
 {
     if (off < 0 || off > size_ || static_cast<uint64_t>(size_ - off) < n)
         return false;
-    auto* p = static_cast<char*>(buf);
+    if (n == 0)
+        return true;  // an empty file has no window to copy from
+    auto* out = static_cast<char*>(buf);
+    if (n > kWindow)
+        return ReadFile(off, out, n);
+    const auto inWindow = [&] {
+        return off >= windowStart_ &&
+               off + static_cast<int64_t>(n) <= windowStart_ + static_cast<int64_t>(window_.size());
+    };
+    if (!inWindow()) {
+        window_.resize(static_cast<size_t>(std::min<int64_t>(kWindow, size_ - off)));
+        windowStart_ = off;
+        if (!ReadFile(off, window_.data(), window_.size())) {
+            window_.clear();
+            return false;
+        }
+    }
+    std::memcpy(out, window_.data() + (off - windowStart_), n);
+    return true;
+}
+
+bool Source::ReadFile(int64_t off, char* p, size_t n)
+{
     while (n > 0) {
         ssize_t got = pread(fd_, p, n, off);
         if (got < 0 && errno == EINTR)

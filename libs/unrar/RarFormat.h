@@ -6,13 +6,15 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace unrar {
 
 enum class Format { Rar4, Rar5 };
 enum class LinkKind { None, Symlink, WinSymlink, Junction, HardLink, FileCopy };
 
-// The archive file, read by offset.
+// The archive file, read by offset. Small reads (the header walk reads a few bytes at a time, and
+// headers twice) are served from a window of the file read in one go.
 class Source {
 public:
     explicit Source(int fd);
@@ -22,9 +24,14 @@ public:
     bool IoError() const { return ioError_; }
 
 private:
+    bool ReadFile(int64_t off, char* buf, size_t n);
+
+    static constexpr size_t kWindow = 64 * 1024;
     int fd_;
     int64_t size_ = 0;
     bool ioError_ = false;
+    std::vector<char> window_;
+    int64_t windowStart_ = 0;
 };
 
 struct Member {

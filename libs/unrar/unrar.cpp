@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <new>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -44,6 +45,7 @@ struct Handle {
     std::unique_ptr<Rar4Decoder> d4;
     std::unique_ptr<LibarchiveDecoder> d4Standalone;  // RAR 3.x files that need no earlier member
     bool d4StandaloneFailed = false;                  // then libunarr reads the rest
+    int standaloneFilesThroughUnarr = 0;              // those libunarr read instead (UseLibarchiveForRar4)
     std::unique_ptr<LibarchiveDecoder> d5;
     // One per destination, opened at its first extracted member: the files wait there until the
     // walk reaches the end of the archive (or the archive is closed), then take their places.
@@ -70,8 +72,8 @@ public:
         size_ += n;
         if (m_.hasCrc)
             crc_ = crc32(crc_, data, static_cast<uInt>(n));
-        if (m_.hasBlake)
-            blake_.Update(data, n);
+        if (blake_)
+            blake_->Update(data, n);
     }
     bool Matches()
     {
@@ -79,9 +81,9 @@ public:
             return false;
         if (m_.hasCrc && static_cast<uint32_t>(crc_) != m_.crc)
             return false;
-        if (m_.hasBlake) {
+        if (blake_) {
             uint8_t digest[32];
-            blake_.Final(digest);
+            blake_->Final(digest);
             if (std::memcmp(digest, m_.blake.data(), 32) != 0)
                 return false;
         }
@@ -92,7 +94,8 @@ private:
     const Member& m_;
     uint64_t size_ = 0;
     uLong crc_ = crc32(0, nullptr, 0);
-    Blake2sp blake_;
+    // Only for a member that stores the hash: setting it up opens libb2, which most archives never need.
+    std::optional<Blake2sp> blake_ = m_.hasBlake ? std::make_optional<Blake2sp>() : std::nullopt;
 };
 
 // The library's result for a step of the extraction folder.
@@ -122,6 +125,17 @@ void Refuse(Handle& h, const std::string& name, const std::string& reason)
         h.refusedName = base::TextToUtf8(name);  // shown in a message: never raw bytes of another code page
         h.refusalReason = reason;
     }
+}
+
+// ERAR_SUCCESS when the decoder's library is there; otherwise the member is refused, naming the
+// library, for a broken installation to be told as such.
+int NeedLibrary(Handle& h, const Member& m, rar::DecoderLibrary library)
+{
+    const char* missing = rar::MissingLibrary(library);
+    if (!missing)
+        return ERAR_SUCCESS;
+    Refuse(h, m.name, std::string("the library ") + missing + " that unpacks it cannot be loaded");
+    return ERAR_EOPEN;
 }
 
 // The outcome's code, its reason kept for RARGetLastRefusal when it failed.
@@ -221,12 +235,31 @@ int ReadStored(Handle& h, const Member& m, const Sink& sink)
     return ERAR_SUCCESS;
 }
 
+// Which decoder reads a RAR 3.x file that needs no earlier member; both read it right. libunarr
+// sets its decoder up afresh for every file (about 0.2 ms) and unpacks more slowly, libarchive costs
+// well over a millisecond to open: the first few small files of an archive go through libunarr, and
+// libarchive reads a larger file, every file after the first few, and every file once it is open
+// (a RAR5 archive or an earlier archive opened it). Whichever library is missing, the other reads it.
+bool UseLibarchiveForRar4(Handle& h, const Member& m)
+{
+    constexpr int kFilesThroughUnarr = 4;
+    constexpr uint64_t kSmallFile = 4096;
+    const bool preferred = h.d4Standalone || rar::LibarchiveIsOpen() || m.unpSize > kSmallFile ||
+                           h.standaloneFilesThroughUnarr >= kFilesThroughUnarr ||
+                           rar::MissingLibrary(rar::DecoderLibrary::Libunarr);
+    return preferred && !rar::MissingLibrary(rar::DecoderLibrary::Libarchive);
+}
+
 int Decode(Handle& h, const Member& m, const Sink& sink)
 {
+    if (m.hasBlake)
+        if (int rc = NeedLibrary(h, m, rar::DecoderLibrary::Libb2); rc != ERAR_SUCCESS)
+            return rc;
     if (m.method == 0x30 && m.packSize == m.unpSize && m.unpSizeKnown)
         return ReadStored(h, m, sink);
     const ArchiveInfo& info = h.walker.Info();
-    if (info.format == Format::Rar4 && !h.d4StandaloneFailed && LibarchiveDecodesRar4(m, info.solid)) {
+    if (info.format == Format::Rar4 && !h.d4StandaloneFailed && LibarchiveDecodesRar4(m, info.solid) &&
+        UseLibarchiveForRar4(h, m)) {
         if (!h.d4Standalone)
             h.d4Standalone = std::make_unique<LibarchiveDecoder>(h.arcName, info.start, Format::Rar4);
         const int rc = h.d4Standalone->Decode(m, sink);
@@ -237,10 +270,16 @@ int Decode(Handle& h, const Member& m, const Sink& sink)
         h.d4Standalone.reset();
     }
     if (info.format == Format::Rar4) {
+        if (int rc = NeedLibrary(h, m, rar::DecoderLibrary::Libunarr); rc != ERAR_SUCCESS)
+            return rc;
         if (!h.d4)
             h.d4 = std::make_unique<Rar4Decoder>(h.arcName, h.walker.Info().solid, h.walker.Info().start);
+        if (LibarchiveDecodesRar4(m, info.solid))
+            ++h.standaloneFilesThroughUnarr;
         return h.d4->Decode(m, sink);
     }
+    if (int rc = NeedLibrary(h, m, rar::DecoderLibrary::Libarchive); rc != ERAR_SUCCESS)
+        return rc;
     if (!h.d5)
         h.d5 = std::make_unique<LibarchiveDecoder>(h.arcName, info.start, Format::Rar5);
     return h.d5->Decode(m, sink);
@@ -422,8 +461,7 @@ void* RAROpenArchive(RAROpenArchiveData* r)
         return nullptr;
     r->CmtSize = 0;
     r->CmtState = 0;
-    // Without its decoders (a broken installation) no archive can be read.
-    if (!r->ArcName || !rar::DecoderLibrariesAvailable()) {
+    if (!r->ArcName) {
         r->OpenResult = ERAR_EOPEN;
         return nullptr;
     }
