@@ -176,12 +176,17 @@ int main()
         bench::Row("Zip unpack " + SizeLabel(size) + ", whole process, peer flushing as ours does", bench::Figure(a3),
                    bench::Figure(f) + " (" + peerTool + ", then flushed)", a3.Median() / f.Median(), goalText,
                    same && a3.Median() <= goal * f.Median());
+        // The floor of the plain rows: the peer, then the flush ours makes, over the peer alone.
+        char floorText[64];
+        std::snprintf(floorText, sizeof floorText, " (flush floor %.2fx)", f.Median() / (small ? u : t).Median());
         if (small)
             bench::Row("Zip unpack 1 MB, whole process", bench::Figure(a), bench::Figure(u) + " (unzip -o)",
-                       a.Median() / u.Median(), "<= 1.0x unzip", same && a.Median() <= u.Median());
+                       a.Median() / u.Median(), std::string("<= 1.0x unzip") + floorText,
+                       same && a.Median() <= u.Median());
         else
             bench::Row("Zip unpack 50 MB, whole process", bench::Figure(a2), bench::Figure(t) + " (bsdtar -xf)",
-                       a2.Median() / t.Median(), "<= 1.05x bsdtar", same && a2.Median() <= 1.05 * t.Median());
+                       a2.Median() / t.Median(), std::string("<= 1.05x bsdtar") + floorText,
+                       same && a2.Median() <= 1.05 * t.Median());
         fs::remove_all(ours);
         fs::remove_all(peer);
     }

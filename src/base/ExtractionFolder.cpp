@@ -28,6 +28,7 @@ constexpr std::time_t kStaleAfterSeconds = 24 * 60 * 60;
 // for the whole archive instead, each file system that holds a member once, as flushing
 // thousands of files one by one would cost far more.
 constexpr size_t kFlushedOneByOne = 16;
+constexpr uint64_t kWriteOutStep = 8u << 20;
 
 Outcome Refuse(Refusal refusal, int error = 0) { return Outcome {refusal, error}; }
 
@@ -173,6 +174,13 @@ Outcome MemberFile::Write(const void* data, size_t size)
         p += w;
         size -= static_cast<size_t>(w);
         written_ += static_cast<uint64_t>(w);
+    }
+    // A large member starts going to the disk while the rest of it is decoded, so that its flush
+    // at the end waits for the last piece only.
+    if (written_ - writtenOut_ >= kWriteOutStep) {
+        sync_file_range(fd_, static_cast<off_t>(writtenOut_), static_cast<off_t>(written_ - writtenOut_),
+                        SYNC_FILE_RANGE_WRITE);
+        writtenOut_ = written_;
     }
     return {};
 }

@@ -95,6 +95,7 @@ private:
     std::string rel_;  // the relative path as it will be on the disk (existing spellings kept)
     std::optional<uint64_t> limit_;
     uint64_t written_ = 0;
+    uint64_t writtenOut_ = 0;  // what has been handed to the disk to write out
     std::optional<mode_t> replacedMode_;
     Outcome failure_;  // a write that failed stays failed: Commit reports it
 };
