@@ -1,9 +1,10 @@
 // The zip extractor library: UnzLibExec extracts the entries of an UnzipCommand's archive into
-// the current directory through libzip. Every file goes through one extraction folder per run and
-// replaces its target only once its checksum (for AES entries, its authentication code) matched,
-// so a damaged archive never destroys the file it was meant to replace; names that would leave
-// the folder, symbolic links, and members too large for the disk are refused. Every file that is
-// not extracted gets one skip call saying why.
+// the current directory through libzip; the raw bytes of a deflated member in the clear are
+// inflated by libdeflate or ISA-L instead of libzip's zlib, which is much slower. Every file goes
+// through one extraction folder per run and replaces its target only once its checksum (for AES
+// entries, its authentication code) matched, so a damaged archive never destroys the file it was
+// meant to replace; names that would leave the folder, symbolic links, and members too large for
+// the disk are refused. Every file that is not extracted gets one skip call saying why.
 #include "turnex/ZipRecords.h"
 #include "base/CaseFold.h"
 #include "base/CodePage.h"
@@ -11,6 +12,8 @@
 #include "base/Files.h"
 #include "base/Paths.h"
 
+#include <isa-l/igzip_lib.h>
+#include <libdeflate.h>
 #include <nettle/hmac.h>
 #include <nettle/pbkdf2.h>
 #include <zip.h>
@@ -37,6 +40,12 @@ namespace {
 
 constexpr int32_t kVersion = 160;
 constexpr int kMaxPasswordAsks = 15;
+// A deflated member up to this size is inflated in one piece, the fastest way there is; a larger
+// one streams through buffers of kStreamBytes, so that memory stays small whatever the archive holds.
+constexpr zip_uint64_t kWholeMemberBytes = 4u << 20;
+constexpr size_t kStreamBytes = 1 << 18;
+// Progress is reported in pieces of this size, as libzip's reading reports it.
+constexpr size_t kProgressStep = 1 << 16;
 
 // Skip kinds (the low byte of the size value of action 11).
 enum Skip : int32_t {
@@ -583,6 +592,18 @@ private:
             -1)
             return false;
         bool stop = false;
+        if (!encrypted && st.comp_method == ZIP_CM_DEFLATE) {
+            if (const std::optional<bool> done = FastInflated(i, st, name, *rel, folder_ ? &out : nullptr, stop))
+                return *done && !stop;
+            // libzip reads it again from the start, and its reading tells the player what is wrong.
+            if (folder_ && out.Written() > 0) {
+                out.Discard();
+                const std::optional<uint64_t> declared =
+                    (st.valid & ZIP_STAT_SIZE) ? std::optional<uint64_t>(st.size) : std::nullopt;
+                if (const base::Outcome outcome = folder_->OpenFile(*rel, declared, out); !outcome)
+                    return Refused(name, outcome);
+            }
+        }
         std::string password;
         zip_file_t* f = Open(i, name, encrypted, stop, password);
         if (stop)
@@ -598,6 +619,135 @@ private:
         return Write(f, i, st, name, *rel, folder_ ? &out : nullptr, password, genuine, stop) && !stop;
     }
 
+    // A deflated member in the clear, its raw bytes from libzip inflated by a faster inflater than
+    // libzip's own: whole when small, streamed when large. Nothing when it does not decode to what
+    // the archive declares (or libzip cannot give its raw bytes): libzip's normal reading then
+    // takes over. Otherwise what the member's extraction returns.
+    std::optional<bool> FastInflated(zip_uint64_t i, const zip_stat_t& st, const std::string& name,
+                                     const std::string& rel, base::MemberFile* out, bool& stop)
+    {
+        constexpr zip_uint64_t needed = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC;
+        if ((st.valid & needed) != needed)
+            return std::nullopt;
+        if (st.size <= kWholeMemberBytes && st.comp_size <= kWholeMemberBytes)
+            return InflatedWhole(i, st, name, rel, out, stop);
+        return InflatedStreaming(i, st, name, rel, out, stop);
+    }
+
+    // Inflated in one piece and checked against its size and checksum before anything is written.
+    // Any mismatch, the checksum's too, is left to libzip's reading, which asks the player.
+    std::optional<bool> InflatedWhole(zip_uint64_t i, const zip_stat_t& st, const std::string& name,
+                                      const std::string& rel, base::MemberFile* out, bool& stop)
+    {
+        zip_file_t* raw = zip_fopen_index(za_, i, ZIP_FL_COMPRESSED);
+        if (!raw)
+            return std::nullopt;
+        packed_.resize(static_cast<size_t>(st.comp_size));
+        size_t got = 0;
+        zip_int64_t r = 0;
+        while (got < packed_.size() && (r = zip_fread(raw, packed_.data() + got, packed_.size() - got)) > 0)
+            got += static_cast<size_t>(r);
+        zip_fclose(raw);
+        if (got != packed_.size())
+            return std::nullopt;
+        if (!wholeInflater_)
+            wholeInflater_.reset(libdeflate_alloc_decompressor());
+        if (!wholeInflater_)
+            return std::nullopt;
+        unpacked_.resize(static_cast<size_t>(st.size));
+        // Without a place for the actual size, anything but exactly the declared size fails.
+        if (libdeflate_deflate_decompress(wholeInflater_.get(), packed_.data(), packed_.size(), unpacked_.data(),
+                                          unpacked_.size(), nullptr) != LIBDEFLATE_SUCCESS ||
+            libdeflate_crc32(0, unpacked_.data(), unpacked_.size()) != st.crc)
+            return std::nullopt;
+        if (const std::optional<bool> ended = Pass(unpacked_.data(), unpacked_.size(), name, out, stop))
+            return ended;
+        return Kept(st, name, rel, out);
+    }
+
+    // Streamed into the member's file with its checksum summed on the way; a checksum that does
+    // not match asks the player as libzip's reading would. Nothing when the data end early, run
+    // past the declared size or are no deflate stream.
+    std::optional<bool> InflatedStreaming(zip_uint64_t i, const zip_stat_t& st, const std::string& name,
+                                          const std::string& rel, base::MemberFile* out, bool& stop)
+    {
+        zip_file_t* raw = zip_fopen_index(za_, i, ZIP_FL_COMPRESSED);
+        if (!raw)
+            return std::nullopt;
+        if (!streamInflater_)
+            streamInflater_ = std::make_unique<inflate_state>();
+        inflate_state& state = *streamInflater_;
+        isal_inflate_init(&state);
+        state.crc_flag = ISAL_GZIP_NO_HDR;  // the checksum a zip member carries
+        packed_.resize(kStreamBytes);
+        unpacked_.resize(kStreamBytes);
+        zip_uint64_t left = st.comp_size, got = 0;
+        bool finished = false;
+        while (!finished) {
+            if (state.avail_in == 0 && left > 0) {
+                const zip_int64_t r = zip_fread(raw, packed_.data(), std::min<zip_uint64_t>(left, packed_.size()));
+                if (r <= 0)
+                    break;
+                left -= static_cast<zip_uint64_t>(r);
+                state.next_in = reinterpret_cast<uint8_t*>(packed_.data());
+                state.avail_in = static_cast<uint32_t>(r);
+            }
+            state.next_out = reinterpret_cast<uint8_t*>(unpacked_.data());
+            state.avail_out = static_cast<uint32_t>(unpacked_.size());
+            if (isal_inflate(&state) != ISAL_DECOMP_OK)
+                break;
+            const size_t produced = unpacked_.size() - state.avail_out;
+            finished = state.block_state == ISAL_BLOCK_FINISH;
+            if (produced > st.size - got || (!finished && produced == 0 && state.avail_in == 0 && left == 0))
+                break;  // more than the member declares, or the data end before the stream does
+            got += produced;
+            if (const std::optional<bool> ended = Pass(unpacked_.data(), produced, name, out, stop)) {
+                zip_fclose(raw);
+                return ended;
+            }
+        }
+        zip_fclose(raw);
+        if (!finished || got != st.size)
+            return std::nullopt;
+        if (state.crc != st.crc) {
+            auto a = cb_.Call(acCrcError, static_cast<int32_t>(state.crc), static_cast<int32_t>(st.crc), name);
+            if (a.result == -1)
+                return false;
+            if (a.errorCode != 1)
+                return Skipped(name, skCrcError, erCrc, "Checksum error in " + name + ", not kept");
+        }
+        return Kept(st, name, rel, out);
+    }
+
+    // Decoded bytes to the member's file, with progress; nothing while all is well, else what the
+    // member's extraction returns.
+    std::optional<bool> Pass(const char* data, size_t size, const std::string& name, base::MemberFile* out, bool& stop)
+    {
+        for (size_t at = 0; at < size; at += kProgressStep) {
+            const size_t piece = std::min(kProgressStep, size - at);
+            if (out)
+                if (const base::Outcome outcome = out->Write(data + at, piece); !outcome)
+                    return Refused(name, outcome);
+            if (cb_.Call(acProgress, 0, static_cast<int32_t>(piece), "").result == -1) {
+                stop = true;
+                return false;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // The member checked out: its file takes its time and waits for its place.
+    bool Kept(const zip_stat_t& st, const std::string& name, const std::string& rel, base::MemberFile* out)
+    {
+        if (out) {
+            if (const base::Outcome outcome = out->Commit({st.mtime, std::nullopt}); !outcome)
+                return Refused(name, outcome);
+            committed_.emplace_back(rel, name);
+        }
+        ++done_;
+        return true;
+    }
+
     // out: the member's file, or null for a test, which reads the entry through its checksum and
     // writes nothing. aesGenuine: for an AES entry, whether its authentication code matched.
     // libzip compares the stored checksum as the entry is read and fails the last read when it
@@ -605,7 +755,7 @@ private:
     bool Write(zip_file_t* f, zip_uint64_t i, const zip_stat_t& st, const std::string& name, const std::string& rel,
                base::MemberFile* out, const std::string& password, std::optional<bool> aesGenuine, bool& stop)
     {
-        std::vector<char> buf(1 << 16);
+        std::vector<char> buf(kProgressStep);
         zip_uint64_t got = 0;
         bool readError = false, crcError = false;
         std::string why;
@@ -670,18 +820,20 @@ private:
                 return Skipped(name, skCrcError, erCrc, "Checksum error in " + name + what + ", not kept");
             }
         }
-        if (out) {
-            if (const base::Outcome outcome = out->Commit({st.mtime, std::nullopt}); !outcome)
-                return Refused(name, outcome);
-            committed_.emplace_back(rel, name);
-        }
-        ++done_;
-        return true;
+        return Kept(st, name, rel, out);
     }
+
+    struct InflaterFree {
+        void operator()(libdeflate_decompressor* inflater) const { libdeflate_free_decompressor(inflater); }
+    };
 
     Record<ucFieldCount> cmd_;
     LibraryCallback cb_;
     zip_t* za_ = nullptr;
+    std::unique_ptr<libdeflate_decompressor, InflaterFree> wholeInflater_;
+    std::unique_ptr<inflate_state> streamInflater_;
+    // Raw and inflated bytes of the member at hand, kept between members to spare allocations.
+    std::vector<char> packed_, unpacked_;
     std::string dest_;
     std::unique_ptr<base::ExtractionFolder> folder_;
     // Members committed and not yet in place: relative path and name as the callbacks give it.

@@ -21,6 +21,7 @@
 
 #include <filesystem>
 #include <set>
+#include <tuple>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -539,6 +540,161 @@ TEST_F(ZipLib, PackedFilesOfAnySizeReadBack)
     EXPECT_EQ(zip.SuccessCount, 4);
     for (const auto& [name, data] : files)
         EXPECT_EQ(TempDir::Read(tmp / ("back/" + name)), data) << name;
+}
+
+// Deflated members small and large (past what is inflated in one piece) come back whole, with
+// progress adding up to their sizes; one that inflates to more than it declares, or whose data
+// were damaged, is named, not kept, and leaves the file it would have replaced alone.
+TEST_F(ZipLib, DeflatedMembersOfEverySizeComeBackWholeOrAreReported)
+{
+    if (!ziptest::HaveTool("python3"))
+        GTEST_SKIP() << "python3 is needed to write deflated members";
+    std::string small, large;
+    for (int i = 0; small.size() < 300000; ++i)
+        small += "[Unit" + std::to_string(i) + "]\r\nHex=" + std::to_string(i * 7 % 120) + "\r\n";
+    for (uint32_t x = 1; large.size() < (6u << 20);) {
+        x = x * 1103515245u + 12345u;
+        large += "Map=" + std::string(1 + (x >> 28), "..ffhhrrw~"[(x >> 16) % 10]) + "\r\n";
+    }
+    TempDir::Write(tmp / "src/small.bte", small);
+    TempDir::Write(tmp / "src/large.bte", large);
+    ASSERT_TRUE(ziptest::Run(tmp / "src", "python3 -c \"import zipfile; "
+                                          "z = zipfile.ZipFile('../both.zip', 'w', zipfile.ZIP_DEFLATED); "
+                                          "z.write('small.bte'); z.write('large.bte')\""));
+    int64_t progressed = 0;
+    zip.OnProgress = [&](ZipComponent*, ProgressType type, const std::string&, int32_t value) {
+        if (type == ProgressUpdate)
+            progressed += value;
+    };
+    std::vector<std::string> messages;
+    zip.OnMessage = [&](ZipComponent*, int32_t, const std::string& text) { messages.push_back(text); };
+    Unpack(tmp / "both.zip", tmp / "game");
+    EXPECT_EQ(zip.SuccessCount, 2);
+    EXPECT_EQ(progressed, static_cast<int64_t>(small.size() + large.size()));
+    EXPECT_TRUE(TempDir::Read(tmp / "game/small.bte") == small);
+    EXPECT_TRUE(TempDir::Read(tmp / "game/large.bte") == large);
+
+    // Each member in turn: its declared size one byte short in both headers (the data run on past
+    // it), or a byte in the middle of its deflated data damaged.
+    const std::string sound = TempDir::Read(tmp / "both.zip");
+    const size_t largeLocal = sound.find("PK\x03\x04", 4);
+    const size_t central = sound.find("PK\x01\x02");
+    ASSERT_NE(largeLocal, std::string::npos);
+    ASSERT_NE(central, std::string::npos);
+    const size_t largeCentral = sound.find("PK\x01\x02", central + 4);
+    ASSERT_NE(largeCentral, std::string::npos);
+    ASSERT_TRUE(small.size() % 256 != 0 && large.size() % 256 != 0);  // sizes that end in no zero byte
+    struct Damage {
+        std::string member;
+        std::string bytes;
+    };
+    std::vector<Damage> damages;
+    for (const auto& [member, local, centralAt] :
+         {std::tuple {"small.bte", size_t {0}, central}, std::tuple {"large.bte", largeLocal, largeCentral}}) {
+        std::string shortened = sound;
+        for (const size_t at : {local + 22, centralAt + 24})
+            shortened[at] = static_cast<char>(shortened[at] - 1);
+        damages.push_back({member, shortened});
+        std::string damaged = sound;
+        damaged[local + 30 + 9 + 2000] ^= 0x20;
+        damages.push_back({member, damaged});
+    }
+    bool shortenedFirst = true;
+    for (const auto& [member, bytes] : damages) {
+        TempDir::Write(tmp / "damaged.zip", bytes);
+        TempDir::Write(tmp / "game/small.bte", "the good old turn");
+        TempDir::Write(tmp / "game/large.bte", "the good old turn");
+        messages.clear();
+        Unpack(tmp / "damaged.zip", tmp / "game");
+        EXPECT_EQ(zip.SuccessCount, 1) << member;
+        EXPECT_EQ(TempDir::Read(tmp / ("game/" + member)), "the good old turn") << member;
+        const std::string other = member == "small.bte" ? "large.bte" : "small.bte";
+        EXPECT_TRUE(TempDir::Read(tmp / ("game/" + other)) == (other == "small.bte" ? small : large)) << member;
+        const std::string said = shortenedFirst ? "Cannot extract " + member + ": it grew past the " +
+                                                      (member == "small.bte" ? "293.0 KB" : "6.0 MB") +
+                                                      " it declares; the archive is damaged or forged"
+                                                : "Checksum error in " + member + ", not kept";
+        EXPECT_EQ(messages, std::vector<std::string> {said}) << member;
+        shortenedFirst = !shortenedFirst;
+    }
+
+    // Sound data under a wrong stored checksum: the handler is told the checksum the data really
+    // have and may keep the member, which then comes back whole.
+    std::vector<std::pair<uint32_t, uint32_t>> reported;
+    zip.OnCRC32Error = [&](ZipComponent*, const std::string&, uint32_t found, uint32_t expected, bool& extract) {
+        reported.emplace_back(found, expected);
+        extract = true;
+    };
+    std::filesystem::create_directories(tmp / "kept");
+    for (const auto& [member, local, centralAt] :
+         {std::tuple {"small.bte", size_t {0}, central}, std::tuple {"large.bte", largeLocal, largeCentral}}) {
+        std::string wrongCrc = sound;
+        wrongCrc[local + 14] ^= 0x01;
+        wrongCrc[centralAt + 16] ^= 0x01;
+        TempDir::Write(tmp / "damaged.zip", wrongCrc);
+        reported.clear();
+        messages.clear();
+        Unpack(tmp / "damaged.zip", tmp / "kept");
+        const std::string& data = std::string(member) == "small.bte" ? small : large;
+        EXPECT_EQ(zip.SuccessCount, 2) << member;
+        EXPECT_EQ(reported,
+                  (std::vector<std::pair<uint32_t, uint32_t>> {{ziptest::Crc32(data), ziptest::Crc32(data) ^ 1}}))
+            << member;
+        EXPECT_TRUE(TempDir::Read(tmp / ("kept/" + std::string(member))) == data) << member;
+        EXPECT_TRUE(messages.empty()) << member;
+    }
+}
+
+// An archive comment changes where the directory is found, nothing else: the same members, once
+// without a comment and once with one, come to the same files, times and messages, with a damaged
+// member and a damaged local header among them.
+TEST_F(ZipLib, AnArchiveCommentChangesNothingThatComesOut)
+{
+    std::vector<ziptest::Member> members = {{"maps/", ""},
+                                            {"maps/a.bte", "alpha turn"},
+                                            {"b.bte", "beta turn"},
+                                            {"c.bte", "gamma turn"},
+                                            {"d.bte", "delta turn"}};
+    members[1].dosTime = 0x5A8C4D21u;
+    members[4].dosTime = 0x4B2A1234u;
+    struct Result {
+        int32_t extracted = 0;
+        std::vector<std::string> messages;
+        std::vector<std::string> files;
+        std::vector<time_t> times;
+    };
+    const auto unpack = [&](const std::string& comment, const std::string& folder) {
+        std::string bytes = ziptest::BuildZip(members, comment);
+        bytes[bytes.find("beta turn")] ^= 0x01;  // b.bte's data, damaged
+        // c.bte's local header, damaged: its extra field would run far past the end of the archive.
+        bytes[bytes.find("c.bte") - 30 + 28] = bytes[bytes.find("c.bte") - 30 + 29] = '\xFF';
+        TempDir::Write(tmp / (folder + ".zip"), bytes);
+        std::filesystem::create_directories(tmp / folder);
+        Result result;
+        zip.OnMessage = [&](ZipComponent*, int32_t code, const std::string& text) {
+            if (code != 0)
+                result.messages.push_back(text);
+        };
+        Unpack(tmp / (folder + ".zip"), tmp / folder);
+        result.extracted = zip.SuccessCount;
+        result.files = Listing(tmp / folder);
+        for (const auto& file : result.files)
+            result.times.push_back(std::filesystem::last_write_time(std::filesystem::path(tmp / folder) / file)
+                                       .time_since_epoch()
+                                       .count());
+        return result;
+    };
+    const Result plain = unpack("", "plain");
+    const Result other = unpack("not plain", "other");
+    EXPECT_EQ(plain.extracted, 2);
+    EXPECT_EQ(plain.files, (std::vector<std::string> {"a.bte", "d.bte"}));
+    EXPECT_EQ(plain.messages, (std::vector<std::string> {"Checksum error in b.bte, not kept",
+                                                         "Cannot extract c.bte: Invalid argument"}));
+    EXPECT_EQ(plain.extracted, other.extracted);
+    EXPECT_EQ(plain.files, other.files);
+    EXPECT_EQ(plain.times, other.times);
+    EXPECT_EQ(plain.messages, other.messages);
+    EXPECT_EQ(TempDir::Read(tmp / "plain/a.bte"), "alpha turn");
 }
 
 TEST_F(ZipLib, SharedArchives)
