@@ -62,6 +62,7 @@ public:
             throw base::EInOutError(base::WinErrorFromErrno(errno));
     }
     ~FolderFileSource() { close(fd_); }
+    int Descriptor() const { return fd_; }
     FolderFileSource(const FolderFileSource&) = delete;
     FolderFileSource& operator=(const FolderFileSource&) = delete;
 
@@ -136,6 +137,17 @@ std::string ReadBattleTitle(const std::string& path)
 std::string ReadBattleTitleAt(int folder, const char* name)
 {
     FolderFileSource in(folder, name);
+    return ReadTitle(in);
+}
+
+std::string ReadBattleTitleAt(int folder, const char* name, std::optional<struct stat>& status)
+{
+    FolderFileSource in(folder, name);
+    struct stat st {};
+    if (fstat(in.Descriptor(), &st) == 0)
+        status = st;
+    else
+        status.reset();
     return ReadTitle(in);
 }
 

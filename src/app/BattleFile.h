@@ -2,8 +2,10 @@
 // The leading text lines of a battle file, as the games write them.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 
 namespace base {
 class TextFileReader;
@@ -61,6 +63,9 @@ std::string ReadBattleTitle(const std::string& path);
 // The same for the file `name` of an open folder (a descriptor), with the same errors: a list of
 // thousands of battles resolves its folder once instead of once per file.
 std::string ReadBattleTitleAt(int folder, const char* name);
+// The same, also taking the status of the file it opened (nothing when that fails): the list
+// follows each battle from it, and asking the open file spares a second lookup of its name.
+std::string ReadBattleTitleAt(int folder, const char* name, std::optional<struct stat>& status);
 
 // Reads lines 1 to 8 of a battle file and hands over side, current turn, length and visibility
 // in that order. Errors: the file's ("File not found", ...) and "'%s' is not a valid integer value".

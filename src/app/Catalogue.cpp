@@ -64,13 +64,12 @@ void Collect(const std::string& gameDir, std::vector<std::string>& fileNames, st
         fileNames.push_back(std::move(name));
         const char* entry = fileNames.back().c_str();
         if (statuses) {
-            struct stat st {};
-            if (fstatat(fd, entry, &st, 0) == 0 || fstatat(fd, entry, &st, AT_SYMLINK_NOFOLLOW) == 0)
-                statuses->emplace_back(st);
-            else
-                statuses->emplace_back(std::nullopt);
+            std::optional<struct stat> status;
+            titles.push_back(ReadBattleTitleAt(fd, entry, status));
+            statuses->push_back(status);
+        } else {
+            titles.push_back(ReadBattleTitleAt(fd, entry));
         }
-        titles.push_back(ReadBattleTitleAt(fd, entry));
     }
 }
 
