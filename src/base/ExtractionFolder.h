@@ -14,7 +14,8 @@
 //   is refused before it is written; writing stops when a member grows past its declared size (or
 //   past kMaxMemberSize when it declares none).
 // - A file is written under a visible temporary name beside its target ("Turn07.bte.turnex-part").
-//   Finish flushes the committed files once for the whole archive, renames them into place in the
+//   Finish flushes the committed files (a few each on its own, many with one flush of their file
+//   system; each starts going to the disk as it is written), renames them into place in the
 //   order they were committed, then flushes their folders. Temporary files older than a day, left
 //   by a run that was killed, are removed when the folder is opened; a second run of the same
 //   archive writes over its own leftovers.
