@@ -4,6 +4,7 @@
 #include "AceDecoder.h"
 #include "AceExtractor.h"
 #include "SharedCorpus.h"
+#include "support/AceBytes.h"
 #include "support/TempDir.h"
 
 #include <QCryptographicHash>
@@ -273,6 +274,11 @@ TEST(UnaceNames, UnsafeNamesAreRefused)
 
 namespace {
 
+using acebytes::AceBlock;
+using acebytes::AceCrc;
+using acebytes::Le16;
+using acebytes::Le32;
+
 // Bits as the decoder reads them: the most significant first, in little-endian 32-bit words.
 class BitWriter {
 public:
@@ -378,25 +384,12 @@ std::string PackCopies(const std::vector<Copy>& copies)
     return bits.Finish();
 }
 
-std::string U16(uint16_t v) { return {static_cast<char>(v), static_cast<char>(v >> 8)}; }
-std::string U32(uint32_t v) { return U16(static_cast<uint16_t>(v)) + U16(static_cast<uint16_t>(v >> 16)); }
-
-uint32_t Crc(const std::string& bytes)
-{
-    return ace::Crc32(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-}
-
-std::string Block(const std::string& body)
-{
-    return U16(static_cast<uint16_t>(Crc(body))) + U16(static_cast<uint16_t>(body.size())) + body;
-}
-
 std::string MemberBlock(const std::string& name, uint8_t method, const std::string& packed, const std::string& contents)
 {
-    return Block(std::string(1, '\1') + U16(1) + U32(static_cast<uint32_t>(packed.size())) +
-                 U32(static_cast<uint32_t>(contents.size())) + U32(0x41046DDA) + U32(0x20) + U32(Crc(contents)) +
-                 static_cast<char>(method) + std::string(1, '\0') + U16(10) + U16(0) +
-                 U16(static_cast<uint16_t>(name.size())) + name) +
+    return AceBlock(std::string(1, '\1') + Le16(1) + Le32(static_cast<uint32_t>(packed.size())) +
+                    Le32(static_cast<uint32_t>(contents.size())) + Le32(0x41046DDA) + Le32(0x20) +
+                    Le32(AceCrc(contents)) + static_cast<char>(method) + std::string(1, '\0') + Le16(10) + Le16(0) +
+                    Le16(static_cast<uint16_t>(name.size())) + name) +
            packed;
 }
 
@@ -430,8 +423,8 @@ TEST(UnaceCopies, EveryDistanceAndLengthGivesWhatByteWiseCopyingGives)
     const std::string contents = made.substr(seed.size());
 
     const std::string header =
-        Block(std::string(1, '\0') + U16(0x8000) + "**ACE**" + std::string("\x0A\x0A\x02\x00", 4) + U32(0x41046F21) +
-              std::string(8, '\0') + std::string(1, '\0'));
+        AceBlock(std::string(1, '\0') + Le16(0x8000) + "**ACE**" + std::string("\x0A\x0A\x02\x00", 4) +
+                 Le32(0x41046F21) + std::string(8, '\0') + std::string(1, '\0'));
     const std::string archive =
         header + MemberBlock("seed", 0, seed, seed) + MemberBlock("copies", 1, PackCopies(copies), contents);
     std::vector<std::string> decoded;

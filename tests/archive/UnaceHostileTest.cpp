@@ -5,6 +5,7 @@
 #include "AceArchive.h"
 #include "AceExtractor.h"
 #include "archive/AceExtraction.h"
+#include "support/AceBytes.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TempDir.h"
 #include "ZipTestSupport.h"
@@ -23,21 +24,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using acebytes::AceBlock;
+using acebytes::AceCrc;
+using acebytes::Le16;
+using acebytes::Le32;
+
 using Lines = std::vector<std::string>;
-
-std::string U16(uint16_t v) { return {static_cast<char>(v), static_cast<char>(v >> 8)}; }
-std::string U32(uint32_t v) { return U16(static_cast<uint16_t>(v)) + U16(static_cast<uint16_t>(v >> 16)); }
-
-uint32_t AceCrc(const std::string& bytes)
-{
-    return ace::Crc32(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-}
-
-// A block with its size and header CRC.
-std::string Block(const std::string& body)
-{
-    return U16(static_cast<uint16_t>(AceCrc(body))) + U16(static_cast<uint16_t>(body.size())) + body;
-}
 
 struct Entry {
     std::string name;  // as stored: OEM text, "\" separators
@@ -76,7 +68,7 @@ public:
 private:
     void Flush()
     {
-        bytes_ += U32(word_);
+        bytes_ += Le32(word_);
         word_ = 0;
         used_ = 0;
     }
@@ -159,13 +151,13 @@ constexpr uint64_t kBombCopies = (uint64_t {200} << 20) / 257;
 
 std::string Archive(const std::vector<Entry>& entries)
 {
-    std::string out = Block(std::string(1, '\0') + U16(0) + "**ACE**" + std::string("\x14\x14\x02\x00", 4) +
-                            U32(0x41046F21) + std::string(8, '\0') + std::string(1, '\0'));
+    std::string out = AceBlock(std::string(1, '\0') + Le16(0) + "**ACE**" + std::string("\x14\x14\x02\x00", 4) +
+                               Le32(0x41046F21) + std::string(8, '\0') + std::string(1, '\0'));
     for (const auto& e : entries) {
-        out += Block(std::string(1, '\1') + U16(1) + U32(static_cast<uint32_t>(e.packed.size())) +
-                     U32(static_cast<uint32_t>(e.origSize)) + U32(0x41046DDA) + U32(e.attributes) + U32(e.crc) +
-                     static_cast<char>(e.method) + std::string(1, '\0') + U16(e.method == 0 ? 0 : 10) + U16(0) +
-                     U16(static_cast<uint16_t>(e.name.size())) + e.name) +
+        out += AceBlock(std::string(1, '\1') + Le16(1) + Le32(static_cast<uint32_t>(e.packed.size())) +
+                        Le32(static_cast<uint32_t>(e.origSize)) + Le32(0x41046DDA) + Le32(e.attributes) + Le32(e.crc) +
+                        static_cast<char>(e.method) + std::string(1, '\0') + Le16(e.method == 0 ? 0 : 10) + Le16(0) +
+                        Le16(static_cast<uint16_t>(e.name.size())) + e.name) +
                e.packed;
     }
     return out;

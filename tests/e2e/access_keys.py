@@ -50,6 +50,7 @@ env.update(PATH=fakebin + ":" + env.get("PATH", ""), MAILER="stand-in-mailer", H
 env.pop("QT_QPA_PLATFORM", None)
 
 shot, fail, walk, app, showing = desk.shot, desk.fail, desk.walk, desk.app, desk.showing
+text_of, click = desk.text_of, desk.click
 
 
 def wait_for(what, check, seconds=15.0):
@@ -76,20 +77,6 @@ def window(name):
 
 def dialogs():
     return [w for w in app() if w is not None and w.getRoleName() in ("dialog", "alert") and showing(w)]
-
-
-def text_of(node):
-    try:
-        t = node.queryText()
-        return t.getText(0, t.characterCount)
-    except NotImplementedError:
-        return node.name
-
-
-def click(node):
-    x, y, w, h = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    subprocess.run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "1"], check=True)
-    time.sleep(0.3)
 
 
 def key(*keys):

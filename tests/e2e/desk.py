@@ -1,5 +1,5 @@
 """What the end-to-end scripts share: the program's turnex.dat, screenshots, waiting for the
-accessibility tree, and finding the program in it."""
+accessibility tree, finding the program and its controls in it, and clicking them."""
 import os
 import subprocess
 import sys
@@ -83,7 +83,34 @@ def app():
 
 
 def showing(node):
-    return node.getState().contains(pyatspi.STATE_SHOWING)
+    return node is not None and node.getState().contains(pyatspi.STATE_SHOWING)
+
+
+def enabled(node):
+    return node.getState().contains(pyatspi.STATE_ENABLED)
+
+
+def find(role, name, root=None):
+    """The first node of that role and name below root (the program by default)."""
+    for n in walk(root or app()):
+        if n.getRoleName() == role and n.name == name:
+            return n
+    return None
+
+
+def text_of(node):
+    try:
+        t = node.queryText()
+        return t.getText(0, t.characterCount)
+    except NotImplementedError:
+        return node.name
+
+
+def click(node):
+    """A real click of the pointer in the middle of the node."""
+    x, y, w, h = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    subprocess.run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "1"], check=True)
+    time.sleep(0.3)
 
 
 def shots_taken():

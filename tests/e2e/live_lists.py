@@ -39,6 +39,7 @@ env.update(HOME=home, WINEPREFIX=os.path.join(work, "wine"), QT_LINUX_ACCESSIBIL
 env.pop("QT_QPA_PLATFORM", None)
 
 shot, fail, walk, app, showing = desk.shot, desk.fail, desk.walk, desk.app, desk.showing
+text_of, click = desk.text_of, desk.click
 
 
 def wait_for(what, check, seconds=15.0):
@@ -50,17 +51,6 @@ def find(role, names):
         if n.getRoleName() == role and n.name in names and showing(n):
             return n
     return None
-
-
-def text_of(node):
-    t = node.queryText()
-    return t.getText(0, t.characterCount)
-
-
-def click(node):
-    x, y, w, h = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    subprocess.run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "1"], check=True)
-    time.sleep(0.3)
 
 
 def catalogue():

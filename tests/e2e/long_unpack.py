@@ -103,39 +103,11 @@ env = dict(os.environ)
 env.update(HOME=home, WINEPREFIX=os.path.join(work, "wine"), QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
 env.pop("QT_QPA_PLATFORM", None)
 shot, fail, walk, app, showing = desk.shot, desk.fail, desk.walk, desk.app, desk.showing
+find, enabled, text_of, click = desk.find, desk.enabled, desk.text_of, desk.click
 
 
 def wait_for(what, check, seconds=30.0):
     return desk.wait_for(what, check, seconds)
-
-
-def find(role, name, root=None):
-    for n in walk(root or app()):
-        if n.getRoleName() == role and n.name == name:
-            return n
-    return None
-
-
-def showing(node):
-    return node is not None and node.getState().contains(pyatspi.STATE_SHOWING)
-
-
-def enabled(node):
-    return node.getState().contains(pyatspi.STATE_ENABLED)
-
-
-def text_of(node):
-    try:
-        t = node.queryText()
-        return t.getText(0, t.characterCount)
-    except NotImplementedError:
-        return node.name
-
-
-def click(node):
-    x, y, w, h = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    subprocess.run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "1"], check=True)
-    time.sleep(0.3)
 
 
 def press(node, what):

@@ -40,31 +40,11 @@ env.update(PATH=fakebin + ":" + env.get("PATH", ""), MAILER="stand-in-mailer", H
 env.pop("QT_QPA_PLATFORM", None)
 
 shot, fail, walk, app, showing = desk.shot, desk.fail, desk.walk, desk.app, desk.showing
+find, text_of, click = desk.find, desk.text_of, desk.click
 
 
 def wait_for(what, check, seconds=15.0):
     return desk.wait_for(what, check, seconds)
-
-
-def find(role, name, root=None):
-    for n in walk(root or app()):
-        if n.getRoleName() == role and n.name == name:
-            return n
-    return None
-
-
-def text_of(node):
-    try:
-        t = node.queryText()
-        return t.getText(0, t.characterCount)
-    except NotImplementedError:
-        return node.name
-
-
-def click(node):
-    x, y, w, h = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    subprocess.run(["xdotool", "mousemove", str(x + w // 2), str(y + h // 2), "click", "1"], check=True)
-    time.sleep(0.3)
 
 
 def windows():

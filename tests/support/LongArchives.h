@@ -2,6 +2,7 @@
 // Stored archives of many sizeable members, so that unpacking one takes long enough to be
 // watched and stopped. Each member's bytes depend on its name, so a file that arrived whole is
 // told from a half-written one by its content.
+#include "AceBytes.h"
 #include "archive/RarBytes.h"
 
 #include <cstdint>
@@ -9,7 +10,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-#include <zlib.h>
 
 namespace longarchives {
 
@@ -39,21 +39,10 @@ inline std::string StoredRar(const Members& members)
     return rarbytes::Rar5(entries);
 }
 
-// The ACE CRC: zlib's register without its final inversion.
-inline uint32_t AceCrc(const std::string& bytes)
-{
-    return ~static_cast<uint32_t>(
-        crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
-}
-
-inline std::string Le16(uint16_t v) { return {static_cast<char>(v), static_cast<char>(v >> 8)}; }
-inline std::string Le32(uint32_t v) { return Le16(static_cast<uint16_t>(v)) + Le16(static_cast<uint16_t>(v >> 16)); }
-
-// A block: the low half of the body's CRC, the body's size, the body.
-inline std::string AceBlock(const std::string& body)
-{
-    return Le16(static_cast<uint16_t>(AceCrc(body))) + Le16(static_cast<uint16_t>(body.size())) + body;
-}
+using acebytes::AceBlock;
+using acebytes::AceCrc;
+using acebytes::Le16;
+using acebytes::Le32;
 
 // Version 2.0 layout, every member stored (method 0).
 inline std::string StoredAce(const Members& members)
